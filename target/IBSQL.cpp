@@ -1,0 +1,461 @@
+#include "IBSQL.h"
+
+#include "FbError.h"
+#include "IBDatabase.h"
+#include "IBTransaction.h"
+#include "NamedParams.h"
+#include "Win1252.h"
+#include "common/Error.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+constexpr unsigned short kDialect = IBDatabase::kDialect;
+
+short BaseType(const XSQLVAR& v) { return static_cast<short>(v.sqltype & ~1); }
+
+std::size_t StorageSize(const XSQLVAR& v) {
+    return BaseType(v) == SQL_VARYING ? static_cast<std::size_t>(v.sqllen) + 2
+                                      : static_cast<std::size_t>(v.sqllen);
+}
+
+ISC_TIMESTAMP Encode(const Timestamp& t) {
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    ISC_TIMESTAMP ts;
+    isc_encode_timestamp(&tm, &ts);
+    return ts;
+}
+
+Timestamp Decode(const ISC_TIMESTAMP& ts) {
+    std::tm tm{};
+    isc_decode_timestamp(const_cast<ISC_TIMESTAMP*>(&ts), &tm);
+    return Timestamp{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+double ScaledToDouble(int64_t v, short scale) { return static_cast<double>(v) * std::pow(10.0, scale); }
+
+int StatementType(isc_stmt_handle* h, const std::string& where) {
+    char item = isc_info_sql_stmt_type;
+    char buffer[16] = {};
+    ISC_STATUS_ARRAY st;
+    isc_dsql_sql_info(st, h, 1, &item, sizeof buffer, buffer);
+    CheckStatus(st, "consultar el tipo de la sentencia " + where);
+    if (buffer[0] != isc_info_sql_stmt_type) return 0;
+    auto len = static_cast<short>(isc_vax_integer(buffer + 1, 2));
+    return static_cast<int>(isc_vax_integer(buffer + 3, len));
+}
+
+} // namespace
+
+// ---- Sqlda ----
+
+void Sqlda::Resize(int n) {
+    int slots = n < 1 ? 1 : n;
+    auto bytes = XSQLDA_LENGTH(slots);
+    block_.assign((bytes + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t), {});
+    Get()->version = SQLDA_VERSION1;
+    Get()->sqln = static_cast<ISC_SHORT>(slots);
+    Get()->sqld = 0;
+    buffers_.clear();
+    indicators_.clear();
+}
+
+int Sqlda::Count() const {
+    return block_.empty() ? 0 : reinterpret_cast<const XSQLDA*>(block_.data())->sqld;
+}
+
+void Sqlda::AllocateZeroed() {
+    int n = Count();
+    buffers_.assign(n, {});
+    indicators_.assign(n, 0);
+    for (int i = 0; i < n; ++i) {
+        XSQLVAR& v = Var(i);
+        buffers_[i].assign(StorageSize(v) + 1, 0);
+        v.sqldata = buffers_[i].data();
+        v.sqltype = static_cast<ISC_SHORT>(v.sqltype | 1);
+        v.sqlind = &indicators_[i];
+    }
+}
+
+// ---- IBSQL ----
+
+IBSQL::IBSQL(IBDatabase& db, IBTransaction& tr) : db_(db), tr_(tr) {}
+
+IBSQL::~IBSQL() {
+    try {
+        DropHandle();
+    } catch (...) {
+        // The handle dies with the connection anyway.
+    }
+}
+
+std::string IBSQL::Where() const {
+    std::string t = text_.size() > 200 ? text_.substr(0, 200) + "..." : text_;
+    return "«" + t + "»";
+}
+
+bool IBSQL::HandleValid() const { return handle_ != 0 && dbGeneration_ == db_.Generation() && db_.Connected(); }
+
+bool IBSQL::Prepared() const { return prepared_ && HandleValid(); }
+
+bool IBSQL::Open() const { return cursorOpen_ && HandleValid() && trGeneration_ == tr_.Generation(); }
+
+void IBSQL::DropHandle() {
+    if (HandleValid()) {
+        ISC_STATUS_ARRAY st;
+        isc_dsql_free_statement(st, &handle_, DSQL_drop);
+    }
+    handle_ = 0;
+    prepared_ = false;
+    cursorOpen_ = false;
+    eof_ = true;
+    params_.clear();
+    fields_.clear();
+}
+
+void IBSQL::SetText(const std::vector<std::string>& lines) {
+    std::string t;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i) t += '\n';
+        t += lines[i];
+    }
+    Close();
+    DropHandle();
+    text_ = std::move(t);
+}
+
+void IBSQL::Close() {
+    if (Open()) {
+        ISC_STATUS_ARRAY st;
+        isc_dsql_free_statement(st, &handle_, DSQL_close);
+        cursorOpen_ = false;
+        CheckStatus(st, "cerrar el cursor de " + Where());
+    }
+    cursorOpen_ = false;
+    eof_ = true;
+}
+
+void IBSQL::Prepare() {
+    if (Prepared()) return;
+    DropHandle();
+    if (text_.empty()) throw Error("La sentencia no tiene texto");
+    if (!db_.Connected()) throw Error("No hay conexión con la base de datos para preparar " + Where());
+    if (!tr_.InTransaction()) throw Error("La transacción no está activa para preparar " + Where());
+    MarkedSql marked = ReplaceNamedParams(text_);
+
+    ISC_STATUS_ARRAY st;
+    isc_stmt_handle h = 0;
+    isc_dsql_allocate_statement(st, db_.Handle(), &h);
+    CheckStatus(st, "preparar " + Where());
+    handle_ = h;
+    dbGeneration_ = db_.Generation();
+
+    out_.Resize(1);
+    isc_dsql_prepare(st, tr_.Handle(), &handle_, 0, marked.sql.c_str(), kDialect, out_.Get());
+    CheckStatus(st, "preparar " + Where());
+    if (out_.Get()->sqld > out_.Get()->sqln) {
+        out_.Resize(out_.Get()->sqld);
+        isc_dsql_describe(st, &handle_, kDialect, out_.Get());
+        CheckStatus(st, "describir " + Where());
+    }
+    in_.Resize(static_cast<int>(marked.names.size()));
+    isc_dsql_describe_bind(st, &handle_, kDialect, in_.Get());
+    CheckStatus(st, "describir los parámetros de " + Where());
+    if (in_.Get()->sqld > in_.Get()->sqln) {
+        in_.Resize(in_.Get()->sqld);
+        isc_dsql_describe_bind(st, &handle_, kDialect, in_.Get());
+        CheckStatus(st, "describir los parámetros de " + Where());
+    }
+    if (in_.Count() != static_cast<int>(marked.names.size()))
+        throw Error("Los parámetros de " + Where() + " no se han podido identificar");
+    statementType_ = StatementType(&handle_, Where());
+
+    declaredIn_.clear();
+    for (int i = 0; i < in_.Count(); ++i)
+        declaredIn_.push_back({BaseType(in_.Var(i)), in_.Var(i).sqllen, in_.Var(i).sqlscale});
+    in_.AllocateZeroed();
+    out_.AllocateZeroed();
+
+    for (int i = 0; i < static_cast<int>(marked.names.size()); ++i) {
+        IBParam* p = nullptr;
+        for (auto& q : params_)
+            if (q->name_ == marked.names[i]) p = q.get();
+        if (!p) {
+            params_.push_back(std::unique_ptr<IBParam>(new IBParam(*this, marked.names[i])));
+            p = params_.back().get();
+        }
+        p->places_.push_back(i);
+    }
+    for (int i = 0; i < out_.Count(); ++i) {
+        const XSQLVAR& v = out_.Var(i);
+        std::string name = v.aliasname_length > 0 ? std::string(v.aliasname, v.aliasname_length)
+                                                  : std::string(v.sqlname, v.sqlname_length);
+        fields_.push_back(std::unique_ptr<IBField>(new IBField(*this, UpperAscii(name), i)));
+    }
+    prepared_ = true;
+    ++prepares_;
+}
+
+void IBSQL::ZeroColumns() {
+    for (int i = 0; i < out_.Count(); ++i) {
+        auto& b = out_.Buffer(i);
+        std::fill(b.begin(), b.end(), 0);
+        out_.Indicator(i) = 0;
+    }
+}
+
+void IBSQL::ExecQuery() {
+    Prepare();
+    if (!tr_.InTransaction()) throw Error("La transacción no está activa para ejecutar " + Where());
+    Close();
+    ISC_STATUS_ARRAY st;
+    XSQLDA* in = in_.Count() > 0 ? in_.Get() : nullptr;
+    if (statementType_ == isc_info_sql_stmt_select ||
+        statementType_ == isc_info_sql_stmt_select_for_upd) {
+        isc_dsql_execute(st, tr_.Handle(), &handle_, kDialect, in);
+        CheckStatus(st, "ejecutar " + Where());
+        cursorOpen_ = true;
+        trGeneration_ = tr_.Generation();
+        eof_ = false;
+        Next();
+    } else if (out_.Count() > 0) {
+        isc_dsql_execute2(st, tr_.Handle(), &handle_, kDialect, in, out_.Get());
+        CheckStatus(st, "ejecutar " + Where());
+        eof_ = false;
+    } else {
+        isc_dsql_execute(st, tr_.Handle(), &handle_, kDialect, in);
+        CheckStatus(st, "ejecutar " + Where());
+    }
+}
+
+bool IBSQL::Next() {
+    if (!Open() || eof_) return false;
+    ISC_STATUS_ARRAY st;
+    ISC_STATUS r = isc_dsql_fetch(st, &handle_, kDialect, out_.Get());
+    if (r == 100) {
+        eof_ = true;
+        ZeroColumns();
+        return false;
+    }
+    CheckStatus(st, "leer una fila de " + Where());
+    return true;
+}
+
+void IBSQL::CheckStillPrepared(const std::string& param) const {
+    if (!Prepared())
+        throw Error("Parámetro " + param + ": la sentencia " + Where() +
+                    " ya no está preparada (la conexión se cerró)");
+}
+
+int IBSQL::ParamCount() {
+    Prepare();
+    return static_cast<int>(params_.size());
+}
+
+int IBSQL::FieldCount() {
+    Prepare();
+    return static_cast<int>(fields_.size());
+}
+
+IBParam& IBSQL::ParamByName(std::string_view name) {
+    Prepare();
+    std::string upper = UpperAscii(name);
+    for (auto& p : params_)
+        if (p->name_ == upper) return *p;
+    throw Error("El parámetro '" + std::string(name) + "' no existe en la sentencia " + Where());
+}
+
+IBField& IBSQL::FieldByName(std::string_view name) {
+    Prepare();
+    std::string upper = UpperAscii(name);
+    for (auto& f : fields_)
+        if (f->name_ == upper) return *f;
+    throw Error("La columna '" + std::string(name) + "' no existe en el resultado de " + Where());
+}
+
+// ---- IBParam ----
+
+void IBParam::Set(short type, short scale, const void* data, std::size_t len) {
+    owner_->CheckStillPrepared(name_);
+    for (int i : places_) {
+        XSQLVAR& v = owner_->in_.Var(i);
+        auto& buffer = owner_->in_.Buffer(i);
+        buffer.assign(len + 1, 0);
+        if (len) std::memcpy(buffer.data(), data, len);
+        v.sqldata = buffer.data();
+        v.sqltype = static_cast<ISC_SHORT>(type | 1);
+        v.sqllen = static_cast<ISC_SHORT>(len);
+        v.sqlscale = scale;
+        owner_->in_.Indicator(i) = 0;
+    }
+}
+
+void IBParam::SetAsString(std::string_view utf8) {
+    owner_->CheckStillPrepared(name_);
+    std::string bytes = Utf8ToCp1252(utf8, "Parámetro " + name_);
+    for (int i : places_) {
+        const Declared& d = owner_->declaredIn_[i];
+        if ((d.type == SQL_TEXT || d.type == SQL_VARYING) && bytes.size() > static_cast<std::size_t>(d.length))
+            throw Error("Parámetro " + name_ + ": el texto «" + std::string(utf8) + "» tiene " +
+                        std::to_string(bytes.size()) + " caracteres y su columna admite " +
+                        std::to_string(d.length));
+    }
+    if (bytes.size() > 32767)
+        throw Error("Parámetro " + name_ + ": el texto tiene " + std::to_string(bytes.size()) +
+                    " caracteres, más de los 32767 que admite la base de datos");
+    Set(SQL_TEXT, 0, bytes.data(), bytes.size());
+}
+
+void IBParam::SetAsInteger(int32_t v) { Set(SQL_LONG, 0, &v, sizeof v); }
+
+void IBParam::SetAsSingle(double v) {
+    if (std::isfinite(v) && std::fabs(v) > FLT_MAX)
+        throw Error("Parámetro " + name_ + ": el valor " + std::to_string(v) +
+                    " no cabe en un número de precisión simple");
+    float f = static_cast<float>(v);
+    Set(SQL_FLOAT, 0, &f, sizeof f);
+}
+
+void IBParam::SetAsDouble(double v) { Set(SQL_DOUBLE, 0, &v, sizeof v); }
+
+void IBParam::SetAsTimestamp(const Timestamp& t) {
+    ISC_TIMESTAMP ts = Encode(t);
+    Set(SQL_TIMESTAMP, 0, &ts, sizeof ts);
+}
+
+void IBParam::SetAsVariant(const Variant& v) {
+    struct Visitor {
+        IBParam& p;
+        void operator()(std::monostate) { p.SetNull(); }
+        void operator()(int32_t i) { p.SetAsInteger(i); }
+        void operator()(int64_t i) { p.Set(SQL_INT64, 0, &i, sizeof i); }
+        void operator()(double d) { p.SetAsDouble(d); }
+        void operator()(const std::string& s) { p.SetAsString(s); }
+        void operator()(const Timestamp& t) { p.SetAsTimestamp(t); }
+    };
+    std::visit(Visitor{*this}, v);
+}
+
+void IBParam::SetNull() {
+    owner_->CheckStillPrepared(name_);
+    for (int i : places_) owner_->in_.Indicator(i) = -1;
+}
+
+// ---- IBField ----
+
+bool IBField::IsNull() const { return owner_->out_.Indicator(index_) == -1; }
+
+Variant IBField::AsVariant() const {
+    if (IsNull()) return std::monostate{};
+    const XSQLVAR& v = owner_->out_.Var(index_);
+    const char* d = v.sqldata;
+    switch (BaseType(v)) {
+    case SQL_SHORT: {
+        int16_t x;
+        std::memcpy(&x, d, 2);
+        if (v.sqlscale < 0) return ScaledToDouble(x, v.sqlscale);
+        return static_cast<int32_t>(x);
+    }
+    case SQL_LONG: {
+        int32_t x;
+        std::memcpy(&x, d, 4);
+        if (v.sqlscale < 0) return ScaledToDouble(x, v.sqlscale);
+        return x;
+    }
+    case SQL_INT64: {
+        int64_t x;
+        std::memcpy(&x, d, 8);
+        if (v.sqlscale < 0) return ScaledToDouble(x, v.sqlscale);
+        return x;
+    }
+    case SQL_FLOAT: {
+        float x;
+        std::memcpy(&x, d, 4);
+        return static_cast<double>(x);
+    }
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT: {
+        double x;
+        std::memcpy(&x, d, 8);
+        return x;
+    }
+    case SQL_TEXT:
+        return Cp1252ToUtf8(std::string_view(d, v.sqllen));
+    case SQL_VARYING: {
+        uint16_t n;
+        std::memcpy(&n, d, 2);
+        return Cp1252ToUtf8(std::string_view(d + 2, n));
+    }
+    case SQL_TIMESTAMP: {
+        ISC_TIMESTAMP ts;
+        std::memcpy(&ts, d, sizeof ts);
+        return Decode(ts);
+    }
+    case SQL_TYPE_DATE: {
+        ISC_TIMESTAMP ts{};
+        std::memcpy(&ts.timestamp_date, d, 4);
+        return Decode(ts);
+    }
+    case SQL_BOOLEAN:
+        return static_cast<int32_t>(d[0] != 0);
+    default:
+        throw Error("La columna " + name_ + " es de un tipo que el programa no lee");
+    }
+}
+
+int32_t IBField::AsInteger() const {
+    Variant v = AsVariant();
+    if (auto p = std::get_if<int32_t>(&v)) return *p;
+    if (auto p = std::get_if<int64_t>(&v)) {
+        if (*p < INT32_MIN || *p > INT32_MAX)
+            throw Error("La columna " + name_ + " tiene el valor " + std::to_string(*p) +
+                        ", que no cabe en un entero de 32 bits");
+        return static_cast<int32_t>(*p);
+    }
+    if (auto p = std::get_if<double>(&v)) return static_cast<int32_t>(std::trunc(*p));
+    if (auto p = std::get_if<std::string>(&v)) {
+        try {
+            return std::stoi(*p);
+        } catch (const std::exception&) {
+            throw Error("La columna " + name_ + " tiene el texto «" + *p + "», que no es un número");
+        }
+    }
+    if (std::holds_alternative<std::monostate>(v)) return 0;
+    throw Error("La columna " + name_ + " no se puede leer como número");
+}
+
+double IBField::AsDouble() const {
+    Variant v = AsVariant();
+    if (auto p = std::get_if<double>(&v)) return *p;
+    if (auto p = std::get_if<int32_t>(&v)) return *p;
+    if (auto p = std::get_if<int64_t>(&v)) return static_cast<double>(*p);
+    if (std::holds_alternative<std::monostate>(v)) return 0;
+    throw Error("La columna " + name_ + " no se puede leer como número");
+}
+
+std::string IBField::AsString() const {
+    Variant v = AsVariant();
+    struct Visitor {
+        std::string operator()(std::monostate) { return {}; }
+        std::string operator()(int32_t i) { return std::to_string(i); }
+        std::string operator()(int64_t i) { return std::to_string(i); }
+        std::string operator()(double d) {
+            char b[64];
+            std::snprintf(b, sizeof b, "%.17g", d);
+            return b;
+        }
+        std::string operator()(const std::string& s) { return s; }
+        std::string operator()(const Timestamp& t) { return t.ToString(); }
+    };
+    return std::visit(Visitor{}, v);
+}

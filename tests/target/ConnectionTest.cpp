@@ -1,0 +1,189 @@
+// The connection and the transaction against real embedded databases.
+#include "FbError.h"
+#include "IBDatabase.h"
+#include "IBSQL.h"
+#include "IBTransaction.h"
+#include "TempDir.h"
+#include "TestDatabase.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Target {
+    IBDatabase db;
+    IBTransaction tr{db};
+    explicit Target(const std::string& path) {
+        db.SetDefaultTransaction(&tr);
+        db.SetDatabaseName(path);
+    }
+    int Count(const std::string& sql) {
+        if (!db.Connected()) db.Open();
+        bool started = !tr.InTransaction();
+        if (started) tr.StartTransaction();
+        IBSQL q(db, tr);
+        q.SetText(sql);
+        q.ExecQuery();
+        int n = q.FieldByName("N").AsInteger();
+        q.Close();
+        if (started) tr.Commit();
+        return n;
+    }
+};
+
+class ConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override { CreateFixtureDatabase(path); }
+    TempDir dir;
+    std::string path = dir.File("orvalia.fdb");
+};
+
+TEST_F(ConnectionTest, DatabaseNameRules) {
+    IBDatabase db;
+    EXPECT_EQ(db.DatabaseName(), "");
+    EXPECT_FALSE(db.Connected());
+    try {
+        db.Open();
+        FAIL() << "an empty name must be refused";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Database name is missing");
+    }
+    db.SetDatabaseName(path);
+    db.Open();
+    db.SetDatabaseName(path); // the same name again does nothing
+    try {
+        db.SetDatabaseName(dir.File("otra.fdb"));
+        FAIL() << "another name while connected must be refused";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Cannot perform operation -- DB is currently open");
+    }
+    EXPECT_EQ(db.DatabaseName(), path);
+    db.Close();
+    db.SetDatabaseName(dir.File("otra.fdb"));
+    EXPECT_EQ(db.DatabaseName(), dir.File("otra.fdb"));
+}
+
+TEST_F(ConnectionTest, OpenConnectionIsReusedWithoutSecondAttach) {
+    IBDatabase db;
+    db.SetDatabaseName(path);
+    db.Open();
+    db.Open();
+    EXPECT_EQ(db.AttachCount(), 1);
+    EXPECT_TRUE(db.Connected());
+}
+
+TEST_F(ConnectionTest, AttachErrorsCarryEngineMessageAndCode) {
+    IBDatabase db;
+    db.SetDatabaseName(dir.File("no-existe.fdb"));
+    try {
+        db.Open();
+        FAIL();
+    } catch (const FbError& e) {
+        EXPECT_EQ(e.GdsCode(), 335544344L); // I/O error
+        EXPECT_NE(std::string(e.what()).find("no-existe.fdb"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find('\n'), std::string::npos) << "every engine line";
+    }
+    std::string notADb = dir.File("texto.fdb");
+    FILE* f = std::fopen(notADb.c_str(), "w");
+    for (int i = 0; i < 400; ++i) std::fputs("esto no es una base de datos, aunque lo parezca\n", f);
+    std::fclose(f);
+    IBDatabase db2;
+    db2.SetDatabaseName(notADb);
+    try {
+        db2.Open();
+        FAIL();
+    } catch (const FbError& e) {
+        EXPECT_EQ(e.GdsCode(), 335544323L) << e.what(); // not a valid database
+        EXPECT_EQ(e.SqlCode(), -922);
+    }
+    EXPECT_FALSE(db2.Connected());
+}
+
+TEST_F(ConnectionTest, CloseCommitsAnActiveTransaction) {
+    {
+        Target t(path);
+        t.db.Open();
+        t.tr.StartTransaction();
+        IBSQL ins(t.db, t.tr);
+        ins.SetText("insert into TARIFAS (IDTARIFAS, CODIGO) values (7, 'X')");
+        ins.ExecQuery();
+        t.db.Close();
+        EXPECT_FALSE(t.tr.InTransaction());
+    }
+    {
+        // The destructor does the same as Close.
+        Target t(path);
+        t.db.Open();
+        t.tr.StartTransaction();
+        IBSQL ins(t.db, t.tr);
+        ins.SetText("insert into TARIFAS (IDTARIFAS, CODIGO) values (8, 'Y')");
+        ins.ExecQuery();
+    }
+    Target t(path);
+    EXPECT_EQ(t.Count("select count(*) as N from TARIFAS where IDTARIFAS in (7, 8)"), 2);
+}
+
+TEST_F(ConnectionTest, TransactionStates) {
+    Target t(path);
+    EXPECT_THROW(t.tr.StartTransaction(), Error) << "no connection yet";
+    t.db.Open();
+    EXPECT_FALSE(t.tr.InTransaction());
+    t.tr.StartTransaction();
+    EXPECT_TRUE(t.tr.InTransaction());
+    t.tr.CommitRetaining();
+    EXPECT_TRUE(t.tr.InTransaction());
+    t.tr.Commit();
+    EXPECT_FALSE(t.tr.InTransaction());
+    EXPECT_THROW(t.tr.CommitRetaining(), Error);
+}
+
+TEST_F(ConnectionTest, CommitRetainingKeepsCursorOpen) {
+    Target t(path);
+    t.db.Open();
+    t.tr.StartTransaction();
+    IBSQL sel(t.db, t.tr);
+    sel.SetText("select IDMONEDAS from MONEDAS order by IDMONEDAS");
+    sel.ExecQuery();
+    EXPECT_EQ(sel.FieldByName("IDMONEDAS").AsInteger(), 1);
+    t.tr.CommitRetaining();
+    ASSERT_TRUE(sel.Open());
+    ASSERT_TRUE(sel.Next());
+    EXPECT_EQ(sel.FieldByName("IDMONEDAS").AsInteger(), 2);
+    EXPECT_FALSE(sel.Next());
+    t.tr.Commit();
+    EXPECT_FALSE(sel.Open()) << "a full commit closes the cursor";
+    sel.Close(); // and closing it again is harmless
+}
+
+TEST_F(ConnectionTest, WorkCommittedRetainingSurvivesKill) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        close(fds[0]);
+        execl(FB_CHILD, FB_CHILD, path.c_str(), "3", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    char buffer[16] = {};
+    ASSERT_GT(read(fds[0], buffer, sizeof buffer - 1), 0);
+    close(fds[0]);
+    EXPECT_STREQ(buffer, "listo\n");
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+
+    Target t(path);
+    EXPECT_EQ(t.Count("select count(*) as N from TARIFAS where IDTARIFAS > 100"), 3)
+        << "the three rows committed retaining are there, the uncommitted fourth is not";
+}
+
+} // namespace
