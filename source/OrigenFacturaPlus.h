@@ -1,0 +1,42 @@
+#pragma once
+// The FacturaPlus side of the data module: the engine session, the alias over the data folder,
+// the eight source queries, their open reports and the two side-table lookups.
+#include "Session.h"
+#include "SourceQuery.h"
+
+#include <functional>
+#include <string>
+
+class OrigenFacturaPlus {
+public:
+    static constexpr const char* kAlias = "Aux_Impor_FacturaPlus";
+
+    // `informar` receives the open reports of the four main queries.
+    explicit OrigenFacturaPlus(std::function<void(const std::string&)> informar);
+    OrigenFacturaPlus(const OrigenFacturaPlus&) = delete;
+    OrigenFacturaPlus& operator=(const OrigenFacturaPlus&) = delete;
+
+    // Rebuilds the alias on `ruta`; the folder is not checked until a query opens.
+    void CrearAlias(const std::string& ruta);
+    // Deletes the alias when the session is active and the alias exists.
+    void EliminarAlias();
+
+    // Side-table lookups; every error gives an empty text.
+    std::string NombreLargoArticulo(const std::string& codigo);
+    std::string NombreProvincia(const std::string& codigo);
+
+    Session Session1{"Session1_1"};
+    SourceQuery qArticulos;
+    SourceQuery qClientes;
+    SourceQuery qProveedores;
+    SourceQuery qAgentesVenta;
+    SourceQuery qFamilias;
+    SourceQuery qStock;
+    SourceQuery qArticulosNombreLargo;
+    SourceQuery qProvincias;
+
+private:
+    void qArticulosBeforeOpen(SourceQuery& q);
+    void qArticulosAfterOpen(SourceQuery& q);
+    std::function<void(const std::string&)> informar_;
+};

@@ -1,0 +1,69 @@
+#pragma once
+// The source engine session: aliases that bind a name to a folder of dBase tables, and the
+// tables its queries have opened, kept mapped with their column indexes while unchanged.
+#include "DbfTable.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct Alias {
+    std::string name;
+    std::string type;                          // "STANDARD"
+    std::map<std::string, std::string> params; // PATH, DEFAULT DRIVER
+};
+
+// A mapped table shared by the queries that read it, with a hash index per filtered column.
+class OpenedTable {
+public:
+    explicit OpenedTable(std::unique_ptr<DbfTable> t) : table_(std::move(t)) {}
+    const DbfTable& Table() const { return *table_; }
+    // The live records whose column, without trailing blanks, equals `key`; in file order.
+    const std::vector<uint32_t>& Matching(int column, std::string_view key);
+    uint32_t LiveCount() const { return live_; }
+    void SetLiveCount(uint32_t n) { live_ = n; }
+
+private:
+    using Index = std::unordered_map<std::string, std::vector<uint32_t>>;
+    std::unique_ptr<DbfTable> table_;
+    std::unordered_map<int, Index> indexes_;
+    uint32_t live_ = 0;
+};
+
+class Session {
+public:
+    explicit Session(std::string name) : name_(std::move(name)) {}
+    const std::string& SessionName() const { return name_; }
+    // The session becomes active with its first use (an alias or an opened table).
+    bool Active() const { return active_; }
+
+    bool IsAlias(std::string_view name) const;
+    void AddStandardAlias(const std::string& name, const std::string& path,
+                          const std::string& defaultDriver);
+    void DeleteAlias(std::string_view name);
+    const Alias& GetAlias(std::string_view name) const; // throws when it does not exist
+
+    // Resolves the alias's folder now and finds the table's file there without regard to case.
+    std::shared_ptr<OpenedTable> OpenTable(std::string_view alias, const std::string& table);
+    // Number of times a table file was mapped and checked anew (a reused one does not count).
+    int TablesLoaded() const { return loads_; }
+
+private:
+    struct Cached {
+        uint64_t size = 0;
+        int64_t mtime = 0;
+        std::shared_ptr<OpenedTable> table;
+    };
+    std::string FindFile(const std::string& folder, const std::string& table);
+
+    std::string name_;
+    bool active_ = false;
+    std::map<std::string, Alias> aliases_; // by upper-cased name
+    std::map<std::string, Cached> tables_; // by file path
+    std::map<std::string, std::string> files_; // folder + '/' + lower-cased table -> path
+    int loads_ = 0;
+};

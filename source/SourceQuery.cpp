@@ -1,0 +1,309 @@
+#include "SourceQuery.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+const char* KindName(FieldKind k) {
+    switch (k) {
+    case FieldKind::Text: return "String";
+    case FieldKind::Float: return "Float";
+    case FieldKind::Int16: return "SmallInt";
+    case FieldKind::Boolean: return "Boolean";
+    case FieldKind::Date: return "Date";
+    }
+    return "?";
+}
+
+// The kind a dBase column delivers, by the same names as the layout's kinds.
+const char* ColumnKindName(char type) {
+    switch (type) {
+    case 'C': return "String";
+    case 'N': case 'F': return "Float";
+    case 'L': return "Boolean";
+    case 'D': return "Date";
+    case 'M': return "Memo";
+    case 'B': case 'G': return "Blob";
+    case 'I': return "Integer";
+    case 'Y': return "Currency";
+    case 'T': case '@': return "DateTime";
+    default: return "Unknown";
+    }
+}
+
+bool Accepts(FieldKind k, char type) {
+    switch (k) {
+    case FieldKind::Text: return type == 'C';
+    case FieldKind::Float:
+    case FieldKind::Int16: return type == 'N' || type == 'F';
+    case FieldKind::Boolean: return type == 'L';
+    case FieldKind::Date: return type == 'D';
+    }
+    return false;
+}
+
+std::string FormatNumber(double v) {
+    char b[48];
+    std::snprintf(b, sizeof b, "%.15g", v);
+    return b;
+}
+
+} // namespace
+
+SourceQuery::SourceQuery(Session& session, std::string name, int tag,
+                         std::vector<std::string> lines, const std::vector<FieldDecl>& layout)
+    : session_(session), name_(std::move(name)), tag_(tag), layout_(layout) {
+    for (std::size_t i = 0; i < lines.size(); ++i) text_ += (i ? "\n" : "") + lines[i];
+}
+
+void SourceQuery::Fail(const std::string& what) const { throw DbfError(name_ + ": " + what); }
+
+void SourceQuery::Parse() {
+    if (sql_) return;
+    sql_ = ParseLocalSql(text_);
+    if (sql_->where) params_.emplace_back(sql_->where->param, "");
+}
+
+void SourceQuery::SetParam(std::string_view name, const std::string& value) {
+    Parse();
+    for (auto& [n, v] : params_)
+        if (SameName(n, name)) {
+            v = value;
+            return;
+        }
+    Fail("la consulta no tiene el parámetro '" + std::string(name) + "'");
+}
+
+void SourceQuery::BindColumns() {
+    const DbfTable& t = table_->Table();
+    auto columnOf = [&](const std::string& n) {
+        int c = t.FieldIndex(n);
+        if (c < 0) Fail("Campo '" + n + "' no encontrado");
+        return c;
+    };
+    std::vector<int> selected;
+    for (const std::string& c : sql_->columns) selected.push_back(columnOf(c));
+    columns_.clear();
+    for (const FieldDecl& d : layout_) {
+        int c = t.FieldIndex(d.name);
+        bool isSelected = sql_->columns.empty();
+        for (int s : selected) isSelected = isSelected || s == c;
+        if (c < 0 || !isSelected) Fail(std::string("Campo '") + d.name + "' no encontrado");
+        char type = t.Fields()[c].type;
+        if (!Accepts(d.kind, type))
+            Fail(std::string("Tipo no concuerda para el campo '") + d.name + "'. Se espera: " +
+                 KindName(d.kind) + ". Actual: " + ColumnKindName(type));
+        columns_.push_back(c);
+    }
+}
+
+void SourceQuery::Open() {
+    if (active_) return;
+    Parse();
+    if (BeforeOpen) BeforeOpen(*this);
+    table_ = session_.OpenTable(databaseName_, sql_->table);
+    try {
+        BindColumns();
+        live_.clear();
+        rows_ = nullptr;
+        if (sql_->where) {
+            int c = table_->Table().FieldIndex(sql_->where->column);
+            if (c < 0) Fail("Campo '" + sql_->where->column + "' no encontrado");
+            if (table_->Table().Fields()[c].type != 'C')
+                Fail("el campo '" + sql_->where->column + "' de WHERE no es de texto");
+            // The parameter is compared in the table's own bytes; a text the table's page
+            // cannot write matches nothing.
+            auto key = table_->Table().Page().Encode(params_.front().second);
+            static const std::vector<uint32_t> kNone;
+            rows_ = key ? &table_->Matching(c, *key) : &kNone;
+            count_ = rows_->size();
+        } else {
+            const DbfTable& t = table_->Table();
+            live_.reserve(table_->LiveCount());
+            for (uint32_t r = 0; r < t.RecordCount(); ++r)
+                if (!t.IsDeleted(r)) live_.push_back(r);
+            count_ = live_.size();
+        }
+    } catch (...) {
+        table_.reset();
+        throw;
+    }
+    active_ = true;
+    pos_ = 0;
+    delivered_.clear();
+    Deliver();
+    if (AfterOpen) AfterOpen(*this);
+    if (OnStateChange) OnStateChange();
+}
+
+void SourceQuery::Close() {
+    if (!active_) return;
+    active_ = false;
+    table_.reset();
+    live_.clear();
+    live_.shrink_to_fit();
+    rows_ = nullptr;
+    count_ = pos_ = 0;
+    delivered_.clear();
+    delivered_.shrink_to_fit();
+    if (OnStateChange) OnStateChange();
+}
+
+void SourceQuery::Deliver() {
+    if (pos_ < count_) delivered_.push_back(Record(pos_));
+}
+
+void SourceQuery::First() {
+    if (!active_) Fail("la consulta no está abierta");
+    if (pos_ == 0) return;
+    // Forward-only: going back to the start walks the rows again from the first.
+    pos_ = 0;
+    delivered_.clear();
+    Deliver();
+}
+
+void SourceQuery::Next() {
+    if (!active_) Fail("la consulta no está abierta");
+    if (pos_ >= count_) return;
+    ++pos_;
+    Deliver();
+}
+
+SourceField SourceQuery::FieldByName(std::string_view name) const {
+    for (std::size_t i = 0; i < layout_.size(); ++i)
+        if (SameName(layout_[i].name, name)) return SourceField(*this, static_cast<int>(i));
+    Fail("el campo '" + std::string(name) + "' no existe en la consulta");
+}
+
+std::string SourceQuery::DisplayText(std::size_t row, int field) const {
+    if (!active_ || row >= delivered_.size() || field < 0 || field >= static_cast<int>(columns_.size()))
+        return {};
+    const DbfTable& t = table_->Table();
+    uint32_t r = delivered_[row];
+    int c = columns_[field];
+    try {
+        switch (t.Fields()[c].type) {
+        case 'C': return t.Text(r, c);
+        case 'L': return t.Logical(r, c) ? "True" : "False";
+        case 'D': {
+            auto d = t.DateValue(r, c);
+            if (!d) return {};
+            char b[16];
+            std::snprintf(b, sizeof b, "%02d/%02d/%04d", d->day, d->month, d->year);
+            return b;
+        }
+        default: {
+            std::string_view k = t.Key(r, c);
+            std::size_t first = k.find_first_not_of(' ');
+            return first == std::string_view::npos ? std::string() : std::string(k.substr(first));
+        }
+        }
+    } catch (const Error&) {
+        return "#error";
+    }
+}
+
+// ---- SourceField ----
+
+bool SourceField::IsNull() const {
+    if (q_.Eof()) return true;
+    const DbfTable& t = q_.table_->Table();
+    return t.Key(q_.CurrentRecord(), q_.columns_[declared_]).empty();
+}
+
+std::string SourceField::AsString() const {
+    if (q_.Eof()) return {};
+    const DbfTable& t = q_.table_->Table();
+    uint32_t r = q_.CurrentRecord();
+    int c = q_.columns_[declared_];
+    try {
+        switch (q_.layout_[declared_].kind) {
+        case FieldKind::Text: return t.Text(r, c);
+        case FieldKind::Float:
+        case FieldKind::Int16: return IsNull() ? std::string() : FormatNumber(t.Number(r, c));
+        case FieldKind::Boolean: return IsNull() ? std::string() : t.Logical(r, c) ? "True" : "False";
+        case FieldKind::Date: {
+            auto d = t.DateValue(r, c);
+            if (!d) return {};
+            char b[16];
+            std::snprintf(b, sizeof b, "%02d/%02d/%04d", d->day, d->month, d->year);
+            return b;
+        }
+        }
+    } catch (const DbfError& e) {
+        q_.Fail(e.what());
+    }
+    return {};
+}
+
+double SourceField::AsFloat() const {
+    if (q_.Eof()) return 0;
+    const DbfTable& t = q_.table_->Table();
+    uint32_t r = q_.CurrentRecord();
+    int c = q_.columns_[declared_];
+    try {
+        if (q_.layout_[declared_].kind == FieldKind::Text) {
+            // A text read as a number must hold one, as the old engine's conversion demanded.
+            std::string s = t.Text(r, c);
+            std::size_t used = 0;
+            double v = 0;
+            try {
+                v = s.empty() ? 0 : std::stod(s, &used);
+            } catch (const std::exception&) {
+                used = 0;
+            }
+            if (!s.empty() && used != s.size())
+                throw DbfError(t.Place(r, c) + ": «" + s + "» no es un número");
+            return v;
+        }
+        if (q_.layout_[declared_].kind == FieldKind::Boolean) return t.Logical(r, c) ? 1 : 0;
+        if (q_.layout_[declared_].kind == FieldKind::Date)
+            throw DbfError(t.Place(r, c) + ": una fecha no se lee como número");
+        return t.Number(r, c);
+    } catch (const DbfError& e) {
+        q_.Fail(e.what());
+    }
+}
+
+int32_t SourceField::AsInteger() const {
+    double v = AsFloat();
+    double rounded = std::nearbyint(v);
+    if (rounded < -2147483648.0 || rounded > 2147483647.0) {
+        const DbfTable& t = q_.table_->Table();
+        q_.Fail(t.Place(q_.CurrentRecord(), q_.columns_[declared_]) + ": " + FormatNumber(v) +
+                " no cabe en un entero de 32 bits");
+    }
+    return static_cast<int32_t>(rounded);
+}
+
+bool SourceField::AsBoolean() const {
+    if (q_.Eof()) return false;
+    const DbfTable& t = q_.table_->Table();
+    try {
+        if (q_.layout_[declared_].kind != FieldKind::Boolean) return AsFloat() != 0;
+        return t.Logical(q_.CurrentRecord(), q_.columns_[declared_]);
+    } catch (const DbfError& e) {
+        q_.Fail(e.what());
+    }
+}
+
+std::optional<Date> SourceField::AsDate() const {
+    if (q_.Eof()) return std::nullopt;
+    const DbfTable& t = q_.table_->Table();
+    if (q_.layout_[declared_].kind != FieldKind::Date)
+        q_.Fail(t.Place(q_.CurrentRecord(), q_.columns_[declared_]) + ": no es un campo de fecha");
+    try {
+        return t.DateValue(q_.CurrentRecord(), q_.columns_[declared_]);
+    } catch (const DbfError& e) {
+        q_.Fail(e.what());
+    }
+}

@@ -1,0 +1,95 @@
+#pragma once
+// A source query: a local-SQL text over an alias, with a declared field layout, read as a
+// forward-only cursor. Only the declared fields can be read, by name and without regard to case.
+#include "Layouts.h"
+#include "LocalSql.h"
+#include "Session.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class SourceQuery;
+
+class SourceField {
+public:
+    std::string AsString() const; // empty when there is no current record
+    double AsFloat() const;       // 0 when blank or no current record
+    int32_t AsInteger() const;
+    bool AsBoolean() const;
+    std::optional<Date> AsDate() const;
+    bool IsNull() const;
+
+private:
+    friend class SourceQuery;
+    SourceField(const SourceQuery& q, int declared) : q_(q), declared_(declared) {}
+    const SourceQuery& q_;
+    int declared_;
+};
+
+class SourceQuery {
+public:
+    SourceQuery(Session& session, std::string name, int tag, std::vector<std::string> lines,
+                const std::vector<FieldDecl>& layout);
+
+    const std::string& Name() const { return name_; }
+    int Tag() const { return tag_; }
+    const std::string& SqlText() const { return text_; }
+    std::string DatabaseName() const { return databaseName_; }
+    void SetDatabaseName(std::string alias) { databaseName_ = std::move(alias); }
+    const std::vector<FieldDecl>& Fields() const { return layout_; }
+
+    // Parameters by name without regard to case; each starts empty.
+    void SetParam(std::string_view name, const std::string& value);
+
+    void Open(); // runs the text; raises the engine's error for a missing folder, table or field
+    void Close();
+    bool Active() const { return active_; }
+    void First();
+    void Next();
+    bool Eof() const { return !active_ || pos_ >= count_; }
+
+    SourceField FieldByName(std::string_view name) const;
+
+    // Around the running of the text at Open.
+    std::function<void(SourceQuery&)> BeforeOpen, AfterOpen;
+    // Told when the query opens or closes, so that a view of it can follow.
+    std::function<void()> OnStateChange;
+
+    // For views and progress: rows the walk has delivered so far (the current one included),
+    // how many rows the query holds, and a field of a delivered row shown as text.
+    std::size_t DeliveredCount() const { return delivered_.size(); }
+    std::size_t RowCount() const { return count_; }
+    std::string DisplayText(std::size_t row, int field) const;
+    // The table the query opened; for messages about where values come from.
+    const DbfTable* Table() const { return table_ ? &table_->Table() : nullptr; }
+    uint32_t CurrentRecord() const { return Record(pos_); }
+
+private:
+    friend class SourceField;
+    void Parse();
+    void BindColumns();
+    uint32_t Record(std::size_t pos) const { return rows_ ? (*rows_)[pos] : live_[pos]; }
+    void Deliver();
+    [[noreturn]] void Fail(const std::string& what) const;
+
+    Session& session_;
+    std::string name_;
+    int tag_;
+    std::string text_;
+    std::string databaseName_ = "Aux_Impor_FacturaPlus";
+    std::vector<FieldDecl> layout_;
+    std::optional<LocalSelect> sql_;
+    std::vector<std::pair<std::string, std::string>> params_;
+
+    bool active_ = false;
+    std::shared_ptr<OpenedTable> table_;
+    std::vector<int> columns_;        // table column of each declared field
+    const std::vector<uint32_t>* rows_ = nullptr; // filtered rows, or null for the whole table
+    std::vector<uint32_t> live_;      // the whole table's live records, when not filtered
+    std::size_t count_ = 0;
+    std::size_t pos_ = 0;
+    std::vector<uint32_t> delivered_;
+};
