@@ -1,0 +1,112 @@
+// The batch program as an operator runs it, and a run that dies in the middle.
+#include "TransferFixture.h"
+
+#include <array>
+#include <csignal>
+#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Salida {
+    int estado = -1;
+    std::string out, err;
+};
+
+Salida Lanzar(const std::vector<std::string>& args) {
+    TempDir tmp;
+    std::string cmd = std::string(LOTE);
+    for (const std::string& a : args) cmd += " '" + a + "'";
+    cmd += " >" + tmp.File("out") + " 2>" + tmp.File("err");
+    Salida s;
+    int rc = std::system(cmd.c_str());
+    s.estado = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    auto leer = [](const std::string& p) {
+        std::string t;
+        FILE* f = std::fopen(p.c_str(), "r");
+        std::array<char, 4096> b;
+        std::size_t n;
+        while ((n = std::fread(b.data(), 1, b.size(), f)) > 0) t.append(b.data(), n);
+        std::fclose(f);
+        return t;
+    };
+    s.out = leer(tmp.File("out"));
+    s.err = leer(tmp.File("err"));
+    return s;
+}
+
+TEST(LoteTest, HelpAndBadArguments) {
+    Salida h = Lanzar({"--help"});
+    EXPECT_EQ(h.estado, 0);
+    EXPECT_NE(h.out.find("Uso: traspaso-maestros-lote --origen CARPETA --destino BASE TRASPASO..."),
+              std::string::npos);
+    EXPECT_NE(h.out.find("Estado de salida"), std::string::npos);
+    EXPECT_EQ(Lanzar({"--origen", "/tmp"}).estado, 2);
+    Salida d = Lanzar({"--origen", "/tmp", "--destino", "/tmp/x.fdb", "facturas"});
+    EXPECT_EQ(d.estado, 2);
+    EXPECT_NE(d.err.find("traspaso desconocido «facturas»"), std::string::npos) << d.err;
+    Salida n = Lanzar({"--origen", "/tmp", "--destino", "/tmp/x.fdb", "clientes"});
+    EXPECT_EQ(n.estado, 2);
+    EXPECT_NE(n.err.find("todavía no está disponible"), std::string::npos) << n.err;
+}
+
+TEST_F(TransferTest, BatchRunReportsOnItsStreamsAndByItsExitStatus) {
+    datos.reset(); // the batch program is the one that opens the database now
+    Agentes({{{"CCODAGE", "001"}}, {{"CCODAGE", "002"}, {"CDNINIF", "x"}, {"CPTLAGE", "123456789"}},
+             {{"CCODAGE", "003"}}});
+    Salida s = Lanzar({"--origen", carpeta, "--destino", base, "agentes"});
+    EXPECT_EQ(s.estado, 1) << s.err;
+    EXPECT_EQ(s.out, "Abriendo consulta de Agentes de Venta\nConsulta de Agentes de Venta ABIERTA\n"
+                     "Actualizando Agentes\nAgentes Añadidos: 2,   Actualizados: 0\n");
+    EXPECT_NE(s.err.find("Aviso: qAgentesVenta, registro 2 de 3, código «002»: Parámetro CODIGOPOSTAL"),
+              std::string::npos)
+        << s.err;
+
+    Agentes({{{"CCODAGE", "001"}}, {{"CCODAGE", "003"}}});
+    Salida t = Lanzar({"--origen", carpeta, "--destino", base, "agentes"});
+    EXPECT_EQ(t.estado, 0) << t.err;
+    EXPECT_EQ(t.err, "");
+    EXPECT_NE(t.out.find("Agentes Añadidos: 0,   Actualizados: 2"), std::string::npos);
+
+    Salida u = Lanzar({"--origen", dir.File("no-hay"), "--destino", base, "agentes"});
+    EXPECT_EQ(u.estado, 2);
+    EXPECT_NE(u.err.find("Error: La carpeta"), std::string::npos) << u.err;
+}
+
+TEST_F(TransferTest, KilledRunKeepsEveryCommittedRecordAndASecondRunCompletes) {
+    datos.reset();
+    std::vector<Fila> filas;
+    for (int i = 1; i <= 30; ++i) filas.push_back({{"CCODAGE", std::to_string(100 + i)}});
+    Agentes(filas);
+
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t hijo = fork();
+    ASSERT_GE(hijo, 0);
+    if (hijo == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        close(fds[0]);
+        execl(TRANSFER_CHILD, TRANSFER_CHILD, carpeta.c_str(), base.c_str(), "12",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    char b[16] = {};
+    ASSERT_GT(read(fds[0], b, sizeof b - 1), 0);
+    close(fds[0]);
+    EXPECT_STREQ(b, "12\n");
+    kill(hijo, SIGKILL);
+    int st = 0;
+    waitpid(hijo, &st, 0);
+    EXPECT_EQ(Leer("select CODIGO from AGENTESVENTA").size(), 12u);
+
+    Salida s = Lanzar({"--origen", carpeta, "--destino", base, "agentes"});
+    EXPECT_EQ(s.estado, 0) << s.err;
+    EXPECT_NE(s.out.find("Agentes Añadidos: 18,   Actualizados: 12"), std::string::npos) << s.out;
+    auto dup = Leer("select CODIGO, N from (select CODIGO, count(*) as N from AGENTESVENTA group by CODIGO) where N > 1");
+    EXPECT_TRUE(dup.empty());
+    EXPECT_EQ(Leer("select CODIGO from AGENTESVENTA").size(), 30u);
+}
+
+} // namespace
