@@ -1,0 +1,254 @@
+#include "TForm1.h"
+
+#include "Editores.h"
+#include "ModeloConsulta.h"
+#include "SourceQuery.h"
+#include "TDatos.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFrame>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kAncho = 926;
+constexpr int kAlto = 584;
+constexpr int kMargenDerecho = kAncho - (575 + 337); // the editors keep it on resize
+constexpr int kLabelsDesdeDerecha = kAncho - 399;
+
+QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
+
+QPushButton* Boton(QWidget* padre, const char* texto, int x, int y) {
+    auto* b = new QPushButton(QString::fromUtf8(texto), padre);
+    b->setGeometry(x, y, 152, 25);
+    return b;
+}
+
+} // namespace
+
+TForm1::TForm1(TDatos& datos) : datos_(datos) {
+    setWindowTitle(QString::fromUtf8(kTituloAplicacion));
+    auto* central = new QWidget(this);
+    auto* capas = new QVBoxLayout(central);
+    capas->setContentsMargins(0, 0, 0, 0);
+    capas->setSpacing(0);
+    setCentralWidget(central);
+
+    Panel1 = new QFrame(central);
+    Panel1->setFrameShape(QFrame::NoFrame);
+    Panel1->setFixedHeight(68);
+    Panel1->setAutoFillBackground(true);
+    QPalette pp = Panel1->palette();
+    pp.setColor(QPalette::Window, Rgb(239, 235, 222));
+    Panel1->setPalette(pp);
+    Panel1->installEventFilter(this);
+    capas->addWidget(Panel1);
+
+    Button2 = Boton(Panel1, "Artículos DBF -> GDB", 8, 8);
+    Button1 = Boton(Panel1, "Clientes DBF -> GDB", 8, 40);
+    Button3 = Boton(Panel1, "Proveedores DBF -> GDB", 176, 8);
+    Button4 = Boton(Panel1, "Agentes DBF -> GDB", 176, 40);
+    LabelRutaFacturaPlus = new QLabel(QStringLiteral("Ruta de datos de FacturaPlus"), Panel1);
+    Label1 = new QLabel(QStringLiteral("Base de datos de Orvalia SQL"), Panel1);
+    DirectoryEditDatosFacturaPlus = new DirectoryEdit(Panel1);
+    FilenameEditRutaGDB = new FilenameEdit(Panel1);
+    DirectoryEditDatosFacturaPlus->setText(QDir::toNativeSeparators(QDir::homePath() + "/FacturaPlus"));
+    FilenameEditRutaGDB->setText(QDir::toNativeSeparators(QDir::homePath() + "/FacturaPlus/Orvalia.fdb"));
+
+    DBGrid1 = new QTableView(central);
+    DBGrid1->setFrameShape(QFrame::NoFrame);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setStyleSheet(QStringLiteral(
+        "QTableView { background-color: rgb(239, 235, 222); }"
+        "QHeaderView::section { background-color: rgb(198, 211, 239); border: 1px solid #a0a0a0;"
+        " padding: 0 4px; }"));
+    DBGrid1->verticalHeader()->setDefaultSectionSize(18);
+    modelo_ = new ModeloConsulta(this);
+    DBGrid1->setModel(modelo_);
+    capas->addWidget(DBGrid1, 1);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setAutoFillBackground(true);
+    QPalette sp = StatusBar1->palette();
+    sp.setColor(QPalette::Window, Rgb(231, 231, 231));
+    StatusBar1->setPalette(sp);
+    TextoEstado = new QLabel(StatusBar1);
+    StatusBar1->addWidget(TextoEstado, 1);
+    setStatusBar(StatusBar1);
+
+    setTabOrder(DBGrid1, Button2);
+    setTabOrder(Button2, Button1);
+    setTabOrder(Button1, Button3);
+    setTabOrder(Button3, Button4);
+    setTabOrder(Button4, FilenameEditRutaGDB->Linea());
+    setTabOrder(FilenameEditRutaGDB->Linea(), DirectoryEditDatosFacturaPlus->Linea());
+
+    connect(Button2, &QPushButton::clicked, this, &TForm1::suitempButton2Click);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::suitempButton1Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm1::suitempButton3Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm1::suitempButton4Click);
+    DirectoryEditDatosFacturaPlus->AfterDialog = [this](const QString& r) {
+        return DirectoryEditDatosFacturaPlusAfterDialog(r);
+    };
+    FilenameEditRutaGDB->AfterDialog = [this](const QString& r) { return FilenameEditRutaGDBAfterDialog(r); };
+
+    datos_.OnDataSourceChange = [this] { SeguirConsulta(); };
+    SeguirConsulta();
+
+    resize(kAncho, kAlto);
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        QRect r = s->availableGeometry();
+        move(r.center() - QPoint(kAncho / 2, kAlto / 2));
+    }
+    ColocarPanel();
+}
+
+void TForm1::ColocarPanel() {
+    int w = Panel1->width() > 0 ? Panel1->width() : kAncho;
+    int editorX = w - kMargenDerecho - 337;
+    int labelX = w - kLabelsDesdeDerecha;
+    LabelRutaFacturaPlus->move(labelX, 12);
+    LabelRutaFacturaPlus->adjustSize();
+    Label1->move(labelX, 36);
+    Label1->adjustSize();
+    DirectoryEditDatosFacturaPlus->setGeometry(editorX, 8, 337, 21);
+    FilenameEditRutaGDB->setGeometry(editorX, 32, 337, 21);
+}
+
+bool TForm1::eventFilter(QObject* o, QEvent* e) {
+    if (o == Panel1 && e->type() == QEvent::Resize) ColocarPanel();
+    return QMainWindow::eventFilter(o, e);
+}
+
+void TForm1::SeguirConsulta() {
+    for (SourceQuery* q : {&datos_.qArticulos(), &datos_.qClientes(), &datos_.qProveedores(),
+                           &datos_.qAgentesVenta(), &datos_.qFamilias()})
+        q->OnStateChange = nullptr;
+    SourceQuery* q = datos_.DataSource1();
+    modelo_->SetConsulta(q);
+    if (q) q->OnStateChange = [this] { modelo_->Actualizar(); };
+}
+
+// ---- what the data module reports ----
+
+void TForm1::MostrarEstado(const std::string& texto, bool caja) {
+    TextoEstado->setText(QString::fromStdString(texto));
+    if (!caja) return;
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Información"), QString::fromStdString(texto),
+                    QMessageBox::NoButton, this);
+    box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+void TForm1::Aviso(const std::string& texto) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Aviso"), QString::fromStdString(texto),
+                    QMessageBox::NoButton, this);
+    box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+void TForm1::AtenderMensajes() {
+    modelo_->Actualizar();
+    if (int n = modelo_->rowCount(); n > 0) DBGrid1->scrollTo(modelo_->index(n - 1, 0));
+    QCoreApplication::processEvents();
+}
+
+// ---- handlers ----
+
+void TForm1::MostrarError(QWidget* padre, const QString& mensaje) {
+    QString texto = mensaje;
+    // As the application's own error box does: a full stop after a last character that sorts
+    // after it (a letter or a digit, for example).
+    if (!texto.isEmpty() && texto.back() > QChar('.')) texto += '.';
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kTituloAplicacion), texto, QMessageBox::Ok, padre);
+    box.exec();
+}
+
+bool TForm1::Proteger(const std::function<void()>& manejador) {
+    try {
+        manejador();
+        return true;
+    } catch (const std::exception& e) {
+        MostrarError(this, QString::fromUtf8(e.what()));
+    } catch (...) {
+        MostrarError(this, QStringLiteral("Error desconocido"));
+    }
+    return false;
+}
+
+void TForm1::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (mostrado_) return;
+    mostrado_ = true;
+    FormShow();
+}
+
+void TForm1::FormShow() {
+    Proteger([this] { datos_.CrearAlias(DirectoryEditDatosFacturaPlus->text().toStdString()); });
+}
+
+bool TForm1::DirectoryEditDatosFacturaPlusAfterDialog(const QString& ruta) {
+    return Proteger([&] { datos_.CrearAlias(ruta.toStdString()); });
+}
+
+bool TForm1::FilenameEditRutaGDBAfterDialog(const QString& ruta) {
+    return Proteger([&] { datos_.IBDatabase1.SetDatabaseName(ruta.toStdString()); });
+}
+
+void TForm1::EjecutarBoton(const std::function<void()>& trabajo) {
+    if (ejecutando_) return;
+    ejecutando_ = true;
+    const QList<QWidget*> controles = {Button1, Button2, Button3, Button4,
+                                      DirectoryEditDatosFacturaPlus, FilenameEditRutaGDB};
+    for (QWidget* w : controles) w->setEnabled(false);
+    Proteger(trabajo);
+    for (QWidget* w : controles) w->setEnabled(true);
+    ejecutando_ = false;
+    modelo_->Actualizar();
+    if (cierrePendiente_) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void TForm1::suitempButton4Click() {
+    EjecutarBoton([this] {
+        datos_.IBDatabase1.SetDatabaseName(FilenameEditRutaGDB->text().toStdString());
+        datos_.SetDataSource1(datos_.qAgentesVenta());
+        datos_.TraspasoAgentes();
+    });
+}
+
+void TForm1::NoDisponible(const char* traspaso) {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Información"),
+                    QString::fromUtf8("El traspaso de %1 todavía no está disponible en esta versión.")
+                        .arg(QString::fromUtf8(traspaso)),
+                    QMessageBox::NoButton, this);
+    box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+void TForm1::suitempButton2Click() { NoDisponible("Artículos"); }
+void TForm1::suitempButton1Click() { NoDisponible("Clientes"); }
+void TForm1::suitempButton3Click() { NoDisponible("Proveedores"); }
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    if (ejecutando_) {
+        // The transfer stops after its current record is committed; then the window closes.
+        cierrePendiente_ = true;
+        datos_.SolicitarParada();
+        e->ignore();
+        return;
+    }
+    FormClose();
+    e->accept();
+}
+
+void TForm1::FormClose() {
+    Proteger([this] { datos_.Cerrar(); });
+}

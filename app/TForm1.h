@@ -1,0 +1,78 @@
+#pragma once
+// The program's one window.
+#include "Interfaz.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+
+#include <functional>
+
+class TDatos;
+class DirectoryEdit;
+class FilenameEdit;
+class ModeloConsulta;
+class QFrame;
+
+// The application's title, which also captions its error box.
+inline constexpr const char* kTituloAplicacion = "Traspaso de Maestros de FacturaPlus a Orvalia SQL";
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(TDatos& datos);
+
+    // What the data module reports through; the window's part of the interface.
+    void MostrarEstado(const std::string& texto, bool caja);
+    void Aviso(const std::string& texto);
+    void AtenderMensajes();
+
+    QFrame* Panel1;
+    QPushButton* Button1;
+    QPushButton* Button2;
+    QPushButton* Button3;
+    QPushButton* Button4;
+    QLabel* LabelRutaFacturaPlus;
+    QLabel* Label1;
+    DirectoryEdit* DirectoryEditDatosFacturaPlus;
+    FilenameEdit* FilenameEditRutaGDB;
+    QTableView* DBGrid1;
+    QStatusBar* StatusBar1;
+    QLabel* TextoEstado; // the status bar's one text
+    bool Ejecutando() const { return ejecutando_; }
+
+    // Shows an error that escaped a handler, as the application's error box does.
+    static void MostrarError(QWidget* padre, const QString& mensaje);
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+    void FormShow();
+    void FormClose();
+    bool DirectoryEditDatosFacturaPlusAfterDialog(const QString& ruta);
+    bool FilenameEditRutaGDBAfterDialog(const QString& ruta);
+    void suitempButton2Click();
+    void suitempButton1Click();
+    void suitempButton3Click();
+    void suitempButton4Click();
+    void NoDisponible(const char* traspaso);
+
+    // Runs a handler; an error that escapes it goes to the error box. False when one did.
+    bool Proteger(const std::function<void()>& manejador);
+    // Runs a transfer button's work with the controls disabled; a close asked for meanwhile
+    // is carried out when it ends.
+    void EjecutarBoton(const std::function<void()>& trabajo);
+    void ColocarPanel();
+    void SeguirConsulta();
+
+    TDatos& datos_;
+    ModeloConsulta* modelo_;
+    bool mostrado_ = false;
+    bool ejecutando_ = false;
+    bool cierrePendiente_ = false;
+};

@@ -1,0 +1,58 @@
+// traspaso-maestros: the window program.
+#include "TDatos.h"
+#include "TForm1.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+
+namespace {
+
+// The data module reports through the window, which is created after it.
+class ReporteroVentana : public Interfaz {
+public:
+    TForm1* form = nullptr;
+    void MostrarEstado(const std::string& texto, bool caja) override {
+        if (form) form->MostrarEstado(texto, caja);
+    }
+    void Aviso(const std::string& texto, const RegistroEnCurso&) override {
+        if (form) form->Aviso(texto);
+    }
+    void AtenderMensajes() override {
+        if (form) form->AtenderMensajes();
+    }
+};
+
+void PonerFuente(QApplication& app) {
+    const char* tahoma = "/usr/share/wine/fonts/tahoma.ttf";
+    QString familia = QStringLiteral("DejaVu Sans");
+    if (QFile::exists(tahoma)) {
+        int id = QFontDatabase::addApplicationFont(tahoma);
+        if (id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty())
+            familia = QFontDatabase::applicationFontFamilies(id).first();
+    }
+    QFont f(familia);
+    f.setPixelSize(12); // 9 points at the 96 dots per inch the window was laid out for
+    app.setFont(f);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setApplicationName(QString::fromUtf8(kTituloAplicacion));
+    app.setApplicationDisplayName(QString::fromUtf8(kTituloAplicacion));
+    PonerFuente(app);
+    ReporteroVentana reportero;
+    TDatos Datos(reportero);
+    int resultado = 0;
+    {
+        TForm1 Form1(Datos);
+        reportero.form = &Form1;
+        Form1.show();
+        resultado = app.exec();
+        reportero.form = nullptr;
+    } // the window goes before the data module
+    return resultado;
+}

@@ -1,0 +1,306 @@
+// The window, offscreen, with its boxes answered by the test.
+#include "DbfWriter.h"
+#include "Editores.h"
+#include "IBDatabase.h"
+#include "IBSQL.h"
+#include "IBTransaction.h"
+#include "TDatos.h"
+#include "TForm1.h"
+#include "TempDir.h"
+#include "TestDatabase.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+// Forwards to the window, as the program's own reporter does, and keeps what was reported.
+class Reportero : public Interfaz {
+public:
+    TForm1* form = nullptr;
+    QStringList estados;
+    std::function<void()> alAtender;
+    void MostrarEstado(const std::string& t, bool caja) override {
+        estados << QString::fromStdString(t);
+        form->MostrarEstado(t, caja);
+    }
+    void Aviso(const std::string& t, const RegistroEnCurso&) override { form->Aviso(t); }
+    void AtenderMensajes() override {
+        form->AtenderMensajes();
+        if (alAtender) alAtender();
+    }
+};
+
+struct Caja {
+    QString titulo, texto;
+    QMessageBox::Icon icono;
+    QStringList botones;
+};
+
+// Answers every modal box that opens, pressing its first button, and keeps what it showed.
+class Contestador : public QObject {
+public:
+    Contestador() {
+        timer_.setInterval(10);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            Caja c{box->windowTitle(), box->text(), box->icon(), {}};
+            for (QAbstractButton* b : box->buttons()) c.botones << b->text();
+            cajas.push_back(c);
+            box->buttons().first()->click();
+        });
+        timer_.start();
+    }
+    std::vector<Caja> cajas;
+
+private:
+    QTimer timer_;
+};
+
+std::string Leer(const std::string& base, const std::string& sql, const std::string& columna) {
+    IBDatabase db;
+    IBTransaction tr(db);
+    db.SetDefaultTransaction(&tr);
+    db.SetDatabaseName(base);
+    db.Open();
+    tr.StartTransaction();
+    IBSQL q(db, tr);
+    q.SetText(sql);
+    q.ExecQuery();
+    std::string v = q.FieldByName(columna).AsString();
+    q.Close();
+    tr.Commit();
+    return v;
+}
+
+std::string Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+class VentanaTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempDir> dir;
+    std::string carpeta, base;
+    std::unique_ptr<Reportero> rep;
+    std::unique_ptr<TDatos> datos;
+    std::unique_ptr<TForm1> form;
+
+    void Abrir() {
+        rep = std::make_unique<Reportero>();
+        datos = std::make_unique<TDatos>(*rep);
+        form = std::make_unique<TForm1>(*datos);
+        rep->form = form.get();
+        form->DirectoryEditDatosFacturaPlus->setText(QString::fromStdString(carpeta));
+        form->FilenameEditRutaGDB->setText(QString::fromStdString(base));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+private slots:
+    void init() {
+        dir = std::make_unique<TempDir>();
+        carpeta = dir->File("FacturaPlus");
+        base = dir->File("Orvalia.fdb");
+        std::filesystem::create_directory(carpeta);
+        CreateFixtureDatabase(base);
+        WriteFacturaPlusTable(carpeta, "agentes",
+                              {{{"CCODAGE", "001"}, {"CNBRAGE", "Ana"}},
+                               {{"CCODAGE", "002"}, {"EMAIL", std::string(45, 'e')}},
+                               {{"CCODAGE", "003"}, {"CNBRAGE", "Íñigo"}}});
+    }
+    void cleanup() {
+        form.reset();
+        datos.reset();
+        rep.reset();
+        dir.reset();
+    }
+
+    void startState() {
+        Abrir();
+        QCOMPARE(form->windowTitle(), QString("Traspaso de Maestros de FacturaPlus a Orvalia SQL"));
+        QCOMPARE(form->DBGrid1->model()->rowCount(), 0);
+        QCOMPARE(form->DBGrid1->model()->columnCount(), 0);
+        QCOMPARE(form->TextoEstado->text(), QString());
+        QCOMPARE(form->Button2->text(), QString("Artículos DBF -> GDB"));
+        QCOMPARE(form->Button1->text(), QString("Clientes DBF -> GDB"));
+        QCOMPARE(form->Button3->text(), QString("Proveedores DBF -> GDB"));
+        QCOMPARE(form->Button4->text(), QString("Agentes DBF -> GDB"));
+        QCOMPARE(form->Button4->geometry(), QRect(176, 40, 152, 25));
+        QCOMPARE(form->LabelRutaFacturaPlus->text(), QString("Ruta de datos de FacturaPlus"));
+        QCOMPARE(form->Label1->text(), QString("Base de datos de Orvalia SQL"));
+        QCOMPARE(form->Panel1->height(), 68);
+        QCOMPARE(form->StatusBar1->height(), 19);
+        QCOMPARE(form->centralWidget()->width(), 926);
+        QCOMPARE(form->DirectoryEditDatosFacturaPlus->geometry(), QRect(575, 8, 337, 21));
+        QCOMPARE(form->Panel1->palette().color(QPalette::Window), QColor(239, 235, 222));
+
+        // The editors keep their distance to the right edge.
+        form->resize(1126, 584);
+        QTRY_COMPARE(form->DirectoryEditDatosFacturaPlus->x(), 775);
+        QCOMPARE(form->FilenameEditRutaGDB->x(), 775);
+        QCOMPARE(form->LabelRutaFacturaPlus->x(), 599);
+
+        QList<QWidget*> orden{form->DBGrid1, form->Button2, form->Button1, form->Button3,
+                              form->Button4, form->FilenameEditRutaGDB->Linea(),
+                              form->DirectoryEditDatosFacturaPlus->Linea()};
+        QList<QWidget*> cadena{form->DBGrid1};
+        for (QWidget* w = form->DBGrid1->nextInFocusChain(); w != form->DBGrid1 && cadena.size() < orden.size();
+             w = w->nextInFocusChain())
+            if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) cadena << w;
+        QCOMPARE(cadena, orden);
+
+        // No typing, pasting or cutting into the editors.
+        QLineEdit* linea = form->FilenameEditRutaGDB->Linea();
+        QString antes = linea->text();
+        linea->setFocus();
+        QTest::keyClicks(linea, "zzz");
+        QApplication::clipboard()->setText("pegado");
+        QTest::keySequence(linea, QKeySequence::Paste);
+        QTest::keySequence(linea, QKeySequence::SelectAll);
+        QTest::keySequence(linea, QKeySequence::Cut);
+        QCOMPARE(linea->text(), antes);
+        QVERIFY2(datos->Session1().IsAlias("Aux_Impor_FacturaPlus"), "built when shown");
+    }
+
+    void agentsButtonEndToEnd() {
+        Abrir();
+        Contestador c;
+        QStringList vistas;
+        rep->alAtender = [&] {
+            vistas << QString::number(form->DBGrid1->model()->rowCount());
+            QVERIFY(!form->Button4->isEnabled());
+            QVERIFY(!form->FilenameEditRutaGDB->isEnabled());
+        };
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QCOMPARE(rep->estados, (QStringList{"Abriendo consulta de Agentes de Venta",
+                                            "Consulta de Agentes de Venta ABIERTA",
+                                            "Actualizando Agentes",
+                                            "Agentes Añadidos: 2,   Actualizados: 0"}));
+        QCOMPARE(vistas, (QStringList{"2", "3", "3"})); // the grid follows the walk
+        QCOMPARE(c.cajas.size(), std::size_t(2));
+        QCOMPARE(c.cajas[0].titulo, QString("Aviso"));
+        QVERIFY(c.cajas[0].texto.contains("EMAIL1"));
+        QCOMPARE(c.cajas[0].botones, QStringList{"Aceptar"});
+        QCOMPARE(c.cajas[1].titulo, QString("Información"));
+        QCOMPARE(c.cajas[1].icono, QMessageBox::Information);
+        QCOMPARE(c.cajas[1].texto, QString("Agentes Añadidos: 2,   Actualizados: 0"));
+        QCOMPARE(c.cajas[1].botones, QStringList{"Aceptar"});
+        QCOMPARE(form->DBGrid1->model()->rowCount(), 0); // empty again after the run
+        QVERIFY(form->Button4->isEnabled());
+        QCOMPARE(form->TextoEstado->text(), QString("Agentes Añadidos: 2,   Actualizados: 0"));
+
+        // Closing commits and disconnects.
+        form->close();
+        QVERIFY(!datos->IBDatabase1.Connected());
+        QVERIFY(!datos->Session1().IsAlias("Aux_Impor_FacturaPlus"));
+        QCOMPARE(Leer(base, "select count(*) as N from AGENTESVENTA", "N"), std::string("2"));
+    }
+
+    void missingTableGivesOneErrorBox() {
+        std::filesystem::remove(carpeta + "/agentes.dbf");
+        Abrir();
+        Contestador c;
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QCOMPARE(c.cajas.size(), std::size_t(1));
+        QCOMPARE(c.cajas[0].titulo, QString("Traspaso de Maestros de FacturaPlus a Orvalia SQL"));
+        QCOMPARE(c.cajas[0].icono, QMessageBox::Critical);
+        QVERIFY2(c.cajas[0].texto.contains("agentes.dbf"), qPrintable(c.cajas[0].texto));
+        QVERIFY2(form->Button4->isEnabled(), "back to idle");
+    }
+
+    void fullStopRule() {
+        Contestador c;
+        TForm1::MostrarError(nullptr, "Falta la tabla");
+        TForm1::MostrarError(nullptr, "Termina en punto.");
+        TForm1::MostrarError(nullptr, "Termina en (paréntesis)");
+        TForm1::MostrarError(nullptr, "Número 7");
+        QCOMPARE(c.cajas.size(), std::size_t(4));
+        QCOMPARE(c.cajas[0].texto, QString("Falta la tabla."));
+        QCOMPARE(c.cajas[1].texto, QString("Termina en punto."));
+        QCOMPARE(c.cajas[2].texto, QString("Termina en (paréntesis)"));
+        QCOMPARE(c.cajas[3].texto, QString("Número 7."));
+    }
+
+    void anotherDatabaseWhileConnectedIsRefused() {
+        Abrir();
+        Contestador c;
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        c.cajas.clear();
+        QString otra = QString::fromStdString(dir->File("otra.fdb"));
+        form->FilenameEditRutaGDB->Dialogo = [&](const QString&) { return otra; };
+        form->FilenameEditRutaGDB->AbrirDialogo();
+        QCOMPARE(c.cajas.size(), std::size_t(1));
+        QCOMPARE(c.cajas[0].texto, QString("Cannot perform operation -- DB is currently open."));
+        QCOMPARE(form->FilenameEditRutaGDB->text(), QString::fromStdString(base));
+        // A cancelled dialog hands back the same path, which changes nothing.
+        form->FilenameEditRutaGDB->Dialogo = [](const QString& actual) { return actual; };
+        form->FilenameEditRutaGDB->AbrirDialogo();
+        QCOMPARE(c.cajas.size(), std::size_t(1));
+    }
+
+    void folderDialogRebuildsTheAlias() {
+        Abrir();
+        std::string otra = dir->File("Otra");
+        std::filesystem::create_directory(otra);
+        form->DirectoryEditDatosFacturaPlus->Dialogo = [&](const QString&) {
+            return QString::fromStdString(otra);
+        };
+        form->DirectoryEditDatosFacturaPlus->AbrirDialogo();
+        QCOMPARE(form->DirectoryEditDatosFacturaPlus->text(), QString::fromStdString(otra));
+        QCOMPARE(datos->Session1().GetAlias("Aux_Impor_FacturaPlus").params.at("PATH"), otra);
+    }
+
+    void closingBeforeAnyTransferLeavesTheTargetUntouched() {
+        std::string antes = Bytes(base);
+        Abrir();
+        form->close();
+        QVERIFY(!datos->IBDatabase1.Connected());
+        QCOMPARE(datos->IBDatabase1.AttachCount(), 0);
+        QVERIFY(Bytes(base) == antes);
+    }
+
+    void closeDuringARunStopsAfterTheCurrentRecord() {
+        Abrir();
+        Contestador c;
+        rep->alAtender = [&] {
+            if (rep->estados.size() == 3 && form->isVisible()) form->close(); // after record 1
+        };
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QTRY_VERIFY(!form->isVisible());
+        QVERIFY2(!datos->IBDatabase1.Connected(), "the closing steps ran");
+        QCOMPARE(rep->estados.size(), 3); // no summary
+        QVERIFY(c.cajas.empty());
+        QCOMPARE(Leer(base, "select count(*) as N from AGENTESVENTA", "N"), std::string("1"));
+    }
+
+    void droppedFileBecomesTheTarget() {
+        Abrir();
+        auto* mime = new QMimeData;
+        mime->setUrls({QUrl::fromLocalFile("/tmp/soltado.fdb")});
+        QLineEdit* linea = form->FilenameEditRutaGDB->Linea();
+        QDragEnterEvent entra(QPoint(5, 5), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(linea, &entra);
+        QVERIFY(entra.isAccepted());
+        QDropEvent suelta(QPointF(5, 5), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(linea, &suelta);
+        QCOMPARE(linea->text(), QString("/tmp/soltado.fdb"));
+        QCOMPARE(datos->IBDatabase1.DatabaseName(), std::string()); // nothing else happens
+        delete mime;
+    }
+};
+
+QTEST_MAIN(VentanaTest)
+#include "VentanaTest.moc"
