@@ -32,7 +32,9 @@ void ModeloConsulta::Actualizar() {
     endInsertRows();
 }
 
-int ModeloConsulta::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : filas_; }
+int ModeloConsulta::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : filas_;
+}
 
 int ModeloConsulta::columnCount(const QModelIndex& parent) const {
     if (parent.isValid() || !consulta_ || !activa_) return 0;
@@ -41,7 +43,8 @@ int ModeloConsulta::columnCount(const QModelIndex& parent) const {
 
 QVariant ModeloConsulta::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !consulta_ || index.row() >= filas_) return {};
-    return QString::fromStdString(consulta_->DisplayText(static_cast<std::size_t>(index.row()), index.column()));
+    return QString::fromStdString(
+        consulta_->DisplayText(static_cast<std::size_t>(index.row()), index.column()));
 }
 
 QVariant ModeloConsulta::headerData(int section, Qt::Orientation o, int role) const {

@@ -22,7 +22,9 @@ constexpr int kAlto = 584;
 constexpr int kMargenDerecho = kAncho - (575 + 337); // the editors keep it on resize
 constexpr int kLabelsDesdeDerecha = kAncho - 399;
 
-QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
+QColor Rgb(int r, int g, int b) {
+    return QColor(r, g, b);
+}
 
 QPushButton* Boton(QWidget* padre, const char* texto, int x, int y) {
     auto* b = new QPushButton(QString::fromUtf8(texto), padre);
@@ -58,8 +60,10 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
     Label1 = new QLabel(QStringLiteral("Base de datos de Orvalia SQL"), Panel1);
     DirectoryEditDatosFacturaPlus = new DirectoryEdit(Panel1);
     FilenameEditRutaGDB = new FilenameEdit(Panel1);
-    DirectoryEditDatosFacturaPlus->setText(QDir::toNativeSeparators(QDir::homePath() + "/FacturaPlus"));
-    FilenameEditRutaGDB->setText(QDir::toNativeSeparators(QDir::homePath() + "/FacturaPlus/Orvalia.fdb"));
+    DirectoryEditDatosFacturaPlus->setText(
+        QDir::toNativeSeparators(QDir::homePath() + "/FacturaPlus"));
+    FilenameEditRutaGDB->setText(
+        QDir::toNativeSeparators(QDir::homePath() + "/FacturaPlus/Orvalia.fdb"));
 
     DBGrid1 = new QTableView(central);
     DBGrid1->setFrameShape(QFrame::NoFrame);
@@ -98,7 +102,9 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
     DirectoryEditDatosFacturaPlus->AfterDialog = [this](const QString& r) {
         return DirectoryEditDatosFacturaPlusAfterDialog(r);
     };
-    FilenameEditRutaGDB->AfterDialog = [this](const QString& r) { return FilenameEditRutaGDBAfterDialog(r); };
+    FilenameEditRutaGDB->AfterDialog = [this](const QString& r) {
+        return FilenameEditRutaGDBAfterDialog(r);
+    };
 
     datos_.OnDataSourceChange = [this] { SeguirConsulta(); };
     SeguirConsulta();
@@ -142,8 +148,8 @@ void TForm1::SeguirConsulta() {
 void TForm1::MostrarEstado(const std::string& texto, bool caja) {
     TextoEstado->setText(QString::fromStdString(texto));
     if (!caja) return;
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Información"), QString::fromStdString(texto),
-                    QMessageBox::NoButton, this);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Información"),
+                    QString::fromStdString(texto), QMessageBox::NoButton, this);
     box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
     box.exec();
 }
@@ -168,7 +174,8 @@ void TForm1::MostrarError(QWidget* padre, const QString& mensaje) {
     // As the application's own error box does: a full stop after a last character that sorts
     // after it (a letter or a digit, for example).
     if (!texto.isEmpty() && texto.back() > QChar('.')) texto += '.';
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kTituloAplicacion), texto, QMessageBox::Ok, padre);
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kTituloAplicacion), texto,
+                    QMessageBox::Ok, padre);
     box.exec();
 }
 
@@ -206,11 +213,13 @@ bool TForm1::FilenameEditRutaGDBAfterDialog(const QString& ruta) {
 void TForm1::EjecutarBoton(const std::function<void()>& trabajo) {
     if (ejecutando_) return;
     ejecutando_ = true;
-    const QList<QWidget*> controles = {Button1, Button2, Button3, Button4,
-                                      DirectoryEditDatosFacturaPlus, FilenameEditRutaGDB};
-    for (QWidget* w : controles) w->setEnabled(false);
+    const QList<QWidget*> controles = {
+        Button1, Button2, Button3, Button4, DirectoryEditDatosFacturaPlus, FilenameEditRutaGDB};
+    for (QWidget* w : controles)
+        w->setEnabled(false);
     Proteger(trabajo);
-    for (QWidget* w : controles) w->setEnabled(true);
+    for (QWidget* w : controles)
+        w->setEnabled(true);
     ejecutando_ = false;
     modelo_->Actualizar();
     if (cierrePendiente_) QTimer::singleShot(0, this, &QWidget::close);
@@ -225,17 +234,24 @@ void TForm1::suitempButton4Click() {
 }
 
 void TForm1::NoDisponible(const char* traspaso) {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Información"),
-                    QString::fromUtf8("El traspaso de %1 todavía no está disponible en esta versión.")
-                        .arg(QString::fromUtf8(traspaso)),
-                    QMessageBox::NoButton, this);
+    QMessageBox box(
+        QMessageBox::Information, QStringLiteral("Información"),
+        QString::fromUtf8("El traspaso de %1 todavía no está disponible en esta versión.")
+            .arg(QString::fromUtf8(traspaso)),
+        QMessageBox::NoButton, this);
     box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
     box.exec();
 }
 
-void TForm1::suitempButton2Click() { NoDisponible("Artículos"); }
-void TForm1::suitempButton1Click() { NoDisponible("Clientes"); }
-void TForm1::suitempButton3Click() { NoDisponible("Proveedores"); }
+void TForm1::suitempButton2Click() {
+    NoDisponible("Artículos");
+}
+void TForm1::suitempButton1Click() {
+    NoDisponible("Clientes");
+}
+void TForm1::suitempButton3Click() {
+    NoDisponible("Proveedores");
+}
 
 void TForm1::closeEvent(QCloseEvent* e) {
     if (ejecutando_) {

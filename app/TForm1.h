@@ -17,7 +17,8 @@ class ModeloConsulta;
 class QFrame;
 
 // The application's title, which also captions its error box.
-inline constexpr const char* kTituloAplicacion = "Traspaso de Maestros de FacturaPlus a Orvalia SQL";
+inline constexpr const char* kTituloAplicacion =
+    "Traspaso de Maestros de FacturaPlus a Orvalia SQL";
 
 class TForm1 : public QMainWindow {
     Q_OBJECT

@@ -25,7 +25,8 @@ const char* const kAyuda =
     "  agentes       agentes de venta (agentes.dbf -> AGENTESVENTA)\n"
     "  proveedores   proveedores (proveedo.dbf -> PROVEEDORES)\n"
     "  clientes      clientes y su domicilio de cobro (clientes.dbf -> CLIENTES)\n"
-    "  articulos     familias y después artículos, con precios y stock (familias.dbf, articulo.dbf)\n"
+    "  articulos     familias y después artículos, con precios y stock (familias.dbf, "
+    "articulo.dbf)\n"
     "\n"
     "Los textos de estado y los resúmenes salen por la salida estándar; cada aviso de un\n"
     "registro que no se ha podido pasar sale por la salida de errores con su posición y su\n"
@@ -38,7 +39,9 @@ const char* const kAyuda =
     "  2  un error ha detenido un traspaso (o los argumentos no son válidos)\n";
 
 volatile std::sig_atomic_t interrumpido = 0;
-void AlInterrumpir(int) { interrumpido = 1; }
+void AlInterrumpir(int) {
+    interrumpido = 1;
+}
 
 class InterfazLote : public Interfaz {
 public:
@@ -55,8 +58,8 @@ public:
     void Aviso(const std::string& texto, const RegistroEnCurso& r) override {
         BorrarBarra();
         ++avisos_;
-        std::fprintf(stderr, "Aviso: %s, registro %zu de %zu, código «%s»: %s\n", r.consulta.c_str(),
-                     r.posicion, r.total, r.codigo.c_str(), texto.c_str());
+        std::fprintf(stderr, "Aviso: %s, registro %zu de %zu, código «%s»: %s\n",
+                     r.consulta.c_str(), r.posicion, r.total, r.codigo.c_str(), texto.c_str());
     }
 
     void AtenderMensajes() override {
@@ -65,14 +68,15 @@ public:
         const SourceQuery& q = *datos_->DataSource1();
         std::size_t hechos = q.Eof() ? q.RowCount() : q.DeliveredCount() - 1;
         std::size_t total = q.RowCount();
-        double segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio_).count();
+        double segundos =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio_).count();
         double ritmo = segundos > 0 ? hechos / segundos : 0;
         long quedan = ritmo > 0 ? static_cast<long>((total - hechos) / ritmo) : 0;
         int ancho = 30;
         int lleno = total ? static_cast<int>(ancho * hechos / total) : ancho;
         std::fprintf(stderr, "\r[%s%s] %zu/%zu  %.1f reg/s  quedan %02ld:%02ld ",
-                     std::string(lleno, '#').c_str(), std::string(ancho - lleno, ' ').c_str(), hechos,
-                     total, ritmo, quedan / 60, quedan % 60);
+                     std::string(lleno, '#').c_str(), std::string(ancho - lleno, ' ').c_str(),
+                     hechos, total, ritmo, quedan / 60, quedan % 60);
         visible_ = true;
     }
 
@@ -121,13 +125,18 @@ int main(int argc, char** argv) {
     }
     if (origen.empty()) return Uso("falta --origen CARPETA");
     if (destino.empty()) return Uso("falta --destino BASE");
-    if (traspasos.empty()) return Uso("falta qué traspasar (agentes, proveedores, clientes, articulos)");
+    if (traspasos.empty())
+        return Uso("falta qué traspasar (agentes, proveedores, clientes, articulos)");
 
     InterfazLote interfaz(isatty(STDERR_FILENO));
     TDatos datos(interfaz);
     interfaz.Observar(datos);
     std::map<std::string, std::function<bool()>> disponibles = {
-        {"agentes", [&] { datos.SetDataSource1(datos.qAgentesVenta()); return datos.TraspasoAgentes(); }},
+        {"agentes",
+         [&] {
+             datos.SetDataSource1(datos.qAgentesVenta());
+             return datos.TraspasoAgentes();
+         }},
     };
     for (const std::string& t : traspasos) {
         if (disponibles.count(t)) continue;
@@ -145,7 +154,8 @@ int main(int argc, char** argv) {
             datos.IBDatabase1.SetDatabaseName(destino);
             if (!disponibles[t]()) {
                 interfaz.BorrarBarra();
-                std::fprintf(stderr, "Traspaso interrumpido después de confirmar el registro en curso.\n");
+                std::fprintf(stderr,
+                             "Traspaso interrumpido después de confirmar el registro en curso.\n");
                 estado = 2;
                 break;
             }

@@ -13,21 +13,28 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-double Seconds(Clock::time_point a) { return std::chrono::duration<double>(Clock::now() - a).count(); }
+double Seconds(Clock::time_point a) {
+    return std::chrono::duration<double>(Clock::now() - a).count();
+}
 
-std::string Ref(int i) { return "REF" + std::to_string(i); }
+std::string Ref(int i) {
+    return "REF" + std::to_string(i);
+}
 
 void Build(const std::string& folder, int articles, int stocks) {
     std::vector<Fila> a;
     a.reserve(articles);
     for (int i = 0; i < articles; ++i)
-        a.push_back({{"CREF", Ref(i)}, {"CDETALLE", "Artículo de prueba número " + std::to_string(i)},
-                     {"NPVP", std::to_string(i % 1000) + ".25"}, {"CCODFAM", "F" + std::to_string(i % 50)}});
+        a.push_back({{"CREF", Ref(i)},
+                     {"CDETALLE", "Artículo de prueba número " + std::to_string(i)},
+                     {"NPVP", std::to_string(i % 1000) + ".25"},
+                     {"CCODFAM", "F" + std::to_string(i % 50)}});
     WriteFacturaPlusTable(folder, "articulo", a);
     std::vector<Fila> s;
     s.reserve(stocks);
     for (int i = 0; i < stocks; ++i)
-        s.push_back({{"CCODALM", std::to_string(i % 2)}, {"CREF", Ref(i % articles)},
+        s.push_back({{"CCODALM", std::to_string(i % 2)},
+                     {"CREF", Ref(i % articles)},
                      {"NSTOCK", std::to_string(i % 97)}});
     WriteFacturaPlusTable(folder, "stocks", s);
 }
@@ -39,7 +46,8 @@ double PlainRead(const std::string& path) {
     unsigned long sum = 0;
     ssize_t n;
     while ((n = read(fd, buffer.data(), buffer.size())) > 0)
-        for (ssize_t i = 0; i < n; ++i) sum += static_cast<unsigned char>(buffer[i]);
+        for (ssize_t i = 0; i < n; ++i)
+            sum += static_cast<unsigned char>(buffer[i]);
     close(fd);
     volatile unsigned long keep = sum;
     (void)keep;

@@ -22,11 +22,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (int f = 0; f < static_cast<int>(t.Fields().size()); ++f) {
                 try {
                     switch (t.Fields()[f].type) {
-                    case 'C': (void)t.Text(r, f); break;
-                    case 'N': case 'F': (void)t.Number(r, f); break;
-                    case 'L': (void)t.Logical(r, f); break;
-                    case 'D': (void)t.DateValue(r, f); break;
-                    default: (void)t.Key(r, f); break;
+                    case 'C':
+                        (void)t.Text(r, f);
+                        break;
+                    case 'N':
+                    case 'F':
+                        (void)t.Number(r, f);
+                        break;
+                    case 'L':
+                        (void)t.Logical(r, f);
+                        break;
+                    case 'D':
+                        (void)t.DateValue(r, f);
+                        break;
+                    default:
+                        (void)t.Key(r, f);
+                        break;
                     }
                 } catch (const DbfError&) {
                 }

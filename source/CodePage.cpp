@@ -3,9 +3,9 @@
 #include <array>
 
 namespace codepage_tables {
-extern const char32_t kCp437[128], kCp737[128], kCp850[128], kCp852[128], kCp857[128],
-    kCp860[128], kCp861[128], kCp863[128], kCp865[128], kCp866[128], kCp1250[128], kCp1251[128],
-    kCp1252[128], kCp1253[128], kCp1254[128];
+extern const char32_t kCp437[128], kCp737[128], kCp850[128], kCp852[128], kCp857[128], kCp860[128],
+    kCp861[128], kCp863[128], kCp865[128], kCp866[128], kCp1250[128], kCp1251[128], kCp1252[128],
+    kCp1253[128], kCp1254[128];
 }
 
 namespace {
@@ -33,13 +33,12 @@ constexpr std::array<Page, 15> kPages = {{{437, codepage_tables::kCp437},
 
 // Language-driver bytes written by dBase, FoxPro and Clipper, with the page each stands for.
 constexpr std::pair<uint8_t, int> kDrivers[] = {
-    {0x01, 437},  {0x09, 437},  {0x0B, 437},  {0x0D, 437},  {0x0F, 437},  {0x11, 437},
-    {0x15, 437},  {0x18, 437},  {0x19, 437},  {0x1B, 437},  {0x02, 850},  {0x0A, 850},
-    {0x0E, 850},  {0x10, 850},  {0x12, 850},  {0x14, 850},  {0x16, 850},  {0x1A, 850},
-    {0x1D, 850},  {0x25, 850},  {0x37, 850},  {0x03, 1252}, {0x57, 1252}, {0x58, 1252},
-    {0x59, 1252}, {0x1F, 852},  {0x22, 852},  {0x23, 852},  {0x40, 852},  {0x64, 852},
-    {0x08, 865},  {0x17, 865},  {0x66, 865},  {0x26, 866},  {0x65, 866},  {0x24, 860},
-    {0x67, 861},  {0x1C, 863},  {0x6B, 857},  {0x6A, 737},  {0xC8, 1250}, {0xC9, 1251},
+    {0x01, 437},  {0x09, 437},  {0x0B, 437},  {0x0D, 437},  {0x0F, 437}, {0x11, 437},  {0x15, 437},
+    {0x18, 437},  {0x19, 437},  {0x1B, 437},  {0x02, 850},  {0x0A, 850}, {0x0E, 850},  {0x10, 850},
+    {0x12, 850},  {0x14, 850},  {0x16, 850},  {0x1A, 850},  {0x1D, 850}, {0x25, 850},  {0x37, 850},
+    {0x03, 1252}, {0x57, 1252}, {0x58, 1252}, {0x59, 1252}, {0x1F, 852}, {0x22, 852},  {0x23, 852},
+    {0x40, 852},  {0x64, 852},  {0x08, 865},  {0x17, 865},  {0x66, 865}, {0x26, 866},  {0x65, 866},
+    {0x24, 860},  {0x67, 861},  {0x1C, 863},  {0x6B, 857},  {0x6A, 737}, {0xC8, 1250}, {0xC9, 1251},
     {0xCB, 1253}, {0xCA, 1254}, {0x86, 737},  {0x87, 852},  {0x88, 857},
 };
 
@@ -76,7 +75,9 @@ std::optional<CodePage> CodePage::ForLanguageDriver(uint8_t driver) {
     return std::nullopt;
 }
 
-char32_t CodePage::CodePointOf(uint8_t byte) const { return byte < 0x80 ? byte : high_[byte - 0x80]; }
+char32_t CodePage::CodePointOf(uint8_t byte) const {
+    return byte < 0x80 ? byte : high_[byte - 0x80];
+}
 
 bool CodePage::Decode(std::string_view bytes, std::string& utf8, uint8_t& bad) const {
     utf8.clear();
@@ -101,7 +102,8 @@ std::optional<std::string> CodePage::Encode(std::string_view utf8) const {
         int n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
         if (n == 0 || i + n > utf8.size()) return std::nullopt;
         cp = n == 1 ? b : b & (0xFF >> (n + 1));
-        for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3F);
+        for (int k = 1; k < n; ++k)
+            cp = (cp << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3F);
         i += n;
         if (cp < 0x80) {
             out += static_cast<char>(cp);

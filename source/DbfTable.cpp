@@ -21,8 +21,22 @@ constexpr unsigned char kActive = ' ';
 // Version bytes written by dBase II-7, FoxBase, FoxPro, Visual FoxPro and Clipper.
 bool KnownVersion(uint8_t v) {
     switch (v) {
-    case 0x02: case 0x03: case 0x04: case 0x05: case 0x30: case 0x31: case 0x32: case 0x43:
-    case 0x63: case 0x7B: case 0x83: case 0x8B: case 0x8E: case 0xCB: case 0xE5: case 0xF5:
+    case 0x02:
+    case 0x03:
+    case 0x04:
+    case 0x05:
+    case 0x30:
+    case 0x31:
+    case 0x32:
+    case 0x43:
+    case 0x63:
+    case 0x7B:
+    case 0x83:
+    case 0x8B:
+    case 0x8E:
+    case 0xCB:
+    case 0xE5:
+    case 0xF5:
     case 0xFB:
         return true;
     default:
@@ -34,7 +48,9 @@ uint32_t Le32(const unsigned char* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
-uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t Le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 std::string Hex(unsigned v) {
     char b[8];
@@ -42,7 +58,9 @@ std::string Hex(unsigned v) {
     return b;
 }
 
-bool IsBlankOrNul(char c) { return c == ' ' || c == '\0'; }
+bool IsBlankOrNul(char c) {
+    return c == ' ' || c == '\0';
+}
 
 } // namespace
 
@@ -135,7 +153,8 @@ void DbfTable::ReadFields() {
     for (auto [d, at] : descriptors) {
         DbfField f;
         std::size_t n = 0;
-        while (n < 11 && d[n] != 0) ++n;
+        while (n < 11 && d[n] != 0)
+            ++n;
         f.name.assign(reinterpret_cast<const char*>(d), n);
         f.type = static_cast<char>(d[11]);
         f.length = d[16];
@@ -204,8 +223,8 @@ void DbfTable::ChoosePage() {
     if (driver_ != 0) {
         page_ = CodePage::ForLanguageDriver(driver_);
         if (page_) {
-            pageReason_ = "página " + std::to_string(page_->Number()) + " según el byte de idioma " +
-                          Hex(driver_);
+            pageReason_ = "página " + std::to_string(page_->Number()) +
+                          " según el byte de idioma " + Hex(driver_);
             return;
         }
     }
@@ -242,7 +261,8 @@ std::string_view DbfTable::Raw(uint32_t record, int field) const {
 
 std::string_view DbfTable::Key(uint32_t record, int field) const {
     std::string_view v = Raw(record, field);
-    while (!v.empty() && IsBlankOrNul(v.back())) v.remove_suffix(1);
+    while (!v.empty() && IsBlankOrNul(v.back()))
+        v.remove_suffix(1);
     return v;
 }
 
@@ -266,29 +286,36 @@ std::string DbfTable::Text(uint32_t record, int field) const {
 // the '*' a writer leaves when a value overflows its width, is an error with its place.
 double DbfTable::Number(uint32_t record, int field) const {
     std::string_view v = Raw(record, field);
-    while (!v.empty() && IsBlankOrNul(v.front())) v.remove_prefix(1);
-    while (!v.empty() && IsBlankOrNul(v.back())) v.remove_suffix(1);
+    while (!v.empty() && IsBlankOrNul(v.front()))
+        v.remove_prefix(1);
+    while (!v.empty() && IsBlankOrNul(v.back()))
+        v.remove_suffix(1);
     if (v.empty()) return 0;
     std::size_t i = 0;
     if (v[i] == '+' || v[i] == '-') ++i;
     std::size_t digits = 0;
-    while (i < v.size() && std::isdigit(static_cast<unsigned char>(v[i]))) ++i, ++digits;
+    while (i < v.size() && std::isdigit(static_cast<unsigned char>(v[i])))
+        ++i, ++digits;
     if (i < v.size() && v[i] == '.') {
         ++i;
-        while (i < v.size() && std::isdigit(static_cast<unsigned char>(v[i]))) ++i, ++digits;
+        while (i < v.size() && std::isdigit(static_cast<unsigned char>(v[i])))
+            ++i, ++digits;
     }
     if (digits > 0 && i < v.size() && (v[i] == 'e' || v[i] == 'E')) {
         std::size_t j = i + 1;
         if (j < v.size() && (v[j] == '+' || v[j] == '-')) ++j;
         std::size_t k = j;
-        while (k < v.size() && std::isdigit(static_cast<unsigned char>(v[k]))) ++k;
+        while (k < v.size() && std::isdigit(static_cast<unsigned char>(v[k])))
+            ++k;
         if (k > j) i = k;
     }
     if (digits == 0 || i != v.size()) {
         std::string shown;
-        for (char c : v) shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-        throw DbfError(Place(record, field) + ": «" + shown + "» no es un número" +
-                       (v.find('*') != std::string_view::npos ? " (el valor desbordó el campo)" : ""));
+        for (char c : v)
+            shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+        throw DbfError(
+            Place(record, field) + ": «" + shown + "» no es un número" +
+            (v.find('*') != std::string_view::npos ? " (el valor desbordó el campo)" : ""));
     }
     return std::strtod(std::string(v).c_str(), nullptr);
 }
@@ -297,12 +324,22 @@ double DbfTable::Number(uint32_t record, int field) const {
 bool DbfTable::Logical(uint32_t record, int field) const {
     char c = Raw(record, field)[0];
     switch (c) {
-    case 'T': case 't': case 'Y': case 'y':
+    case 'T':
+    case 't':
+    case 'Y':
+    case 'y':
         return true;
-    case 'F': case 'f': case 'N': case 'n': case ' ': case '?': case '\0':
+    case 'F':
+    case 'f':
+    case 'N':
+    case 'n':
+    case ' ':
+    case '?':
+    case '\0':
         return false;
     default:
-        throw DbfError(Place(record, field) + ": «" + std::string(1, c) + "» no es un valor lógico");
+        throw DbfError(Place(record, field) + ": «" + std::string(1, c) +
+                       "» no es un valor lógico");
     }
 }
 
@@ -310,7 +347,8 @@ bool DbfTable::Logical(uint32_t record, int field) const {
 std::optional<Date> DbfTable::DateValue(uint32_t record, int field) const {
     std::string_view v = Raw(record, field);
     bool empty = true;
-    for (char c : v) empty = empty && (c == ' ' || c == '0' || c == '\0');
+    for (char c : v)
+        empty = empty && (c == ' ' || c == '0' || c == '\0');
     if (empty) return std::nullopt;
     int parts[8];
     for (int i = 0; i < 8; ++i) {

@@ -11,7 +11,9 @@ struct Token {
     std::string text;
 };
 
-bool NameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool NameChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
 
 std::vector<Token> Tokenize(const std::string& t, const std::string& quoted) {
     std::vector<Token> out;
@@ -22,17 +24,21 @@ std::vector<Token> Tokenize(const std::string& t, const std::string& quoted) {
             ++i;
         } else if (NameChar(c)) {
             std::size_t j = i;
-            while (j < t.size() && NameChar(t[j])) ++j;
+            while (j < t.size() && NameChar(t[j]))
+                ++j;
             out.push_back({Token::Name, t.substr(i, j - i)});
             i = j;
         } else if (c == ':' && i + 1 < t.size() && NameChar(t[i + 1])) {
             std::size_t j = i + 1;
-            while (j < t.size() && NameChar(t[j])) ++j;
+            while (j < t.size() && NameChar(t[j]))
+                ++j;
             out.push_back({Token::Param, t.substr(i + 1, j - i - 1)});
             i = j;
         } else if (c == '*' || c == ',' || c == '=' || c == ';') {
-            out.push_back({c == '*' ? Token::Star : c == ',' ? Token::Comma : c == '=' ? Token::Equals
-                                                                               : Token::Semicolon,
+            out.push_back({c == '*'   ? Token::Star
+                           : c == ',' ? Token::Comma
+                           : c == '=' ? Token::Equals
+                                      : Token::Semicolon,
                            std::string(1, c)});
             ++i;
         } else {

@@ -5,21 +5,31 @@ namespace {
 // Open reports by tag: the four main queries say what they are opening.
 const char* TextoAntes(int tag) {
     switch (tag) {
-    case 1: return "Abriendo consulta de Artículos";
-    case 2: return "Abriendo consulta de Clientes";
-    case 3: return "Abriendo consulta de Proveedores";
-    case 4: return "Abriendo consulta de Agentes de Venta";
-    default: return nullptr;
+    case 1:
+        return "Abriendo consulta de Artículos";
+    case 2:
+        return "Abriendo consulta de Clientes";
+    case 3:
+        return "Abriendo consulta de Proveedores";
+    case 4:
+        return "Abriendo consulta de Agentes de Venta";
+    default:
+        return nullptr;
     }
 }
 
 const char* TextoDespues(int tag) {
     switch (tag) {
-    case 1: return "Consulta de Artículos ABIERTA";
-    case 2: return "Consulta de Clientes ABIERTA";
-    case 3: return "Consulta de Proveedores ABIERTA";
-    case 4: return "Consulta de Agentes de Venta ABIERTA";
-    default: return nullptr;
+    case 1:
+        return "Consulta de Artículos ABIERTA";
+    case 2:
+        return "Consulta de Clientes ABIERTA";
+    case 3:
+        return "Consulta de Proveedores ABIERTA";
+    case 4:
+        return "Consulta de Agentes de Venta ABIERTA";
+    default:
+        return nullptr;
     }
 }
 
@@ -28,7 +38,8 @@ std::string Primeros(const std::string& s, std::size_t n) {
     std::size_t i = 0, chars = 0;
     while (i < s.size() && chars < n) {
         ++i;
-        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
+            ++i;
         ++chars;
     }
     return s.substr(0, i);

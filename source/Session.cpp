@@ -9,12 +9,14 @@ namespace {
 
 std::string Upper(std::string_view s) {
     std::string r(s);
-    for (char& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : r)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return r;
 }
 std::string Lower(std::string_view s) {
     std::string r(s);
-    for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : r)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return r;
 }
 
@@ -30,18 +32,22 @@ const std::vector<uint32_t>& OpenedTable::Matching(int column, std::string_view 
             if (!t.IsDeleted(r)) index[std::string(t.Key(r, column))].push_back(r);
         it = indexes_.emplace(column, std::move(index)).first;
     }
-    while (!key.empty() && (key.back() == ' ' || key.back() == '\0')) key.remove_suffix(1);
+    while (!key.empty() && (key.back() == ' ' || key.back() == '\0'))
+        key.remove_suffix(1);
     auto hit = it->second.find(std::string(key));
     return hit == it->second.end() ? kNone : hit->second;
 }
 
-bool Session::IsAlias(std::string_view name) const { return aliases_.count(Upper(name)) > 0; }
+bool Session::IsAlias(std::string_view name) const {
+    return aliases_.count(Upper(name)) > 0;
+}
 
 void Session::AddStandardAlias(const std::string& name, const std::string& path,
                                const std::string& defaultDriver) {
     active_ = true;
     if (IsAlias(name)) throw Error("El alias «" + name + "» ya existe");
-    aliases_[Upper(name)] = Alias{name, "STANDARD", {{"PATH", path}, {"DEFAULT DRIVER", defaultDriver}}};
+    aliases_[Upper(name)] =
+        Alias{name, "STANDARD", {{"PATH", path}, {"DEFAULT DRIVER", defaultDriver}}};
 }
 
 void Session::DeleteAlias(std::string_view name) {
@@ -67,8 +73,7 @@ std::string Session::FindFile(const std::string& folder, const std::string& tabl
             return entry.path().string();
         }
     }
-    if (ec)
-        throw Error("No se puede leer la carpeta «" + folder + "»: " + ec.message());
+    if (ec) throw Error("No se puede leer la carpeta «" + folder + "»: " + ec.message());
     throw Error("No se encuentra la tabla «" + table + "» (" + table + ".dbf) en la carpeta «" +
                 folder + "»");
 }
@@ -92,7 +97,8 @@ std::shared_ptr<OpenedTable> Session::OpenTable(std::string_view alias, const st
     c.table.reset();
     auto t = std::make_shared<OpenedTable>(std::make_unique<DbfTable>(path));
     uint32_t live = 0;
-    for (uint32_t r = 0; r < t->Table().RecordCount(); ++r) live += t->Table().IsDeleted(r) ? 0 : 1;
+    for (uint32_t r = 0; r < t->Table().RecordCount(); ++r)
+        live += t->Table().IsDeleted(r) ? 0 : 1;
     t->SetLiveCount(live);
     c = Cached{static_cast<uint64_t>(st.st_size), mtime, t};
     ++loads_;

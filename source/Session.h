@@ -62,8 +62,8 @@ private:
 
     std::string name_;
     bool active_ = false;
-    std::map<std::string, Alias> aliases_; // by upper-cased name
-    std::map<std::string, Cached> tables_; // by file path
+    std::map<std::string, Alias> aliases_;     // by upper-cased name
+    std::map<std::string, Cached> tables_;     // by file path
     std::map<std::string, std::string> files_; // folder + '/' + lower-cased table -> path
     int loads_ = 0;
 };

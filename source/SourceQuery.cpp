@@ -8,18 +8,24 @@ namespace {
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
 
 const char* KindName(FieldKind k) {
     switch (k) {
-    case FieldKind::Text: return "String";
-    case FieldKind::Float: return "Float";
-    case FieldKind::Int16: return "SmallInt";
-    case FieldKind::Boolean: return "Boolean";
-    case FieldKind::Date: return "Date";
+    case FieldKind::Text:
+        return "String";
+    case FieldKind::Float:
+        return "Float";
+    case FieldKind::Int16:
+        return "SmallInt";
+    case FieldKind::Boolean:
+        return "Boolean";
+    case FieldKind::Date:
+        return "Date";
     }
     return "?";
 }
@@ -27,26 +33,43 @@ const char* KindName(FieldKind k) {
 // The kind a dBase column delivers, by the same names as the layout's kinds.
 const char* ColumnKindName(char type) {
     switch (type) {
-    case 'C': return "String";
-    case 'N': case 'F': return "Float";
-    case 'L': return "Boolean";
-    case 'D': return "Date";
-    case 'M': return "Memo";
-    case 'B': case 'G': return "Blob";
-    case 'I': return "Integer";
-    case 'Y': return "Currency";
-    case 'T': case '@': return "DateTime";
-    default: return "Unknown";
+    case 'C':
+        return "String";
+    case 'N':
+    case 'F':
+        return "Float";
+    case 'L':
+        return "Boolean";
+    case 'D':
+        return "Date";
+    case 'M':
+        return "Memo";
+    case 'B':
+    case 'G':
+        return "Blob";
+    case 'I':
+        return "Integer";
+    case 'Y':
+        return "Currency";
+    case 'T':
+    case '@':
+        return "DateTime";
+    default:
+        return "Unknown";
     }
 }
 
 bool Accepts(FieldKind k, char type) {
     switch (k) {
-    case FieldKind::Text: return type == 'C';
+    case FieldKind::Text:
+        return type == 'C';
     case FieldKind::Float:
-    case FieldKind::Int16: return type == 'N' || type == 'F';
-    case FieldKind::Boolean: return type == 'L';
-    case FieldKind::Date: return type == 'D';
+    case FieldKind::Int16:
+        return type == 'N' || type == 'F';
+    case FieldKind::Boolean:
+        return type == 'L';
+    case FieldKind::Date:
+        return type == 'D';
     }
     return false;
 }
@@ -62,10 +85,13 @@ std::string FormatNumber(double v) {
 SourceQuery::SourceQuery(Session& session, std::string name, int tag,
                          std::vector<std::string> lines, const std::vector<FieldDecl>& layout)
     : session_(session), name_(std::move(name)), tag_(tag), layout_(layout) {
-    for (std::size_t i = 0; i < lines.size(); ++i) text_ += (i ? "\n" : "") + lines[i];
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        text_ += (i ? "\n" : "") + lines[i];
 }
 
-void SourceQuery::Fail(const std::string& what) const { throw DbfError(name_ + ": " + what); }
+void SourceQuery::Fail(const std::string& what) const {
+    throw DbfError(name_ + ": " + what);
+}
 
 void SourceQuery::Parse() {
     if (sql_) return;
@@ -91,17 +117,19 @@ void SourceQuery::BindColumns() {
         return c;
     };
     std::vector<int> selected;
-    for (const std::string& c : sql_->columns) selected.push_back(columnOf(c));
+    for (const std::string& c : sql_->columns)
+        selected.push_back(columnOf(c));
     columns_.clear();
     for (const FieldDecl& d : layout_) {
         int c = t.FieldIndex(d.name);
         bool isSelected = sql_->columns.empty();
-        for (int s : selected) isSelected = isSelected || s == c;
+        for (int s : selected)
+            isSelected = isSelected || s == c;
         if (c < 0 || !isSelected) Fail(std::string("Campo '") + d.name + "' no encontrado");
         char type = t.Fields()[c].type;
         if (!Accepts(d.kind, type))
-            Fail(std::string("Tipo no concuerda para el campo '") + d.name + "'. Se espera: " +
-                 KindName(d.kind) + ". Actual: " + ColumnKindName(type));
+            Fail(std::string("Tipo no concuerda para el campo '") + d.name +
+                 "'. Se espera: " + KindName(d.kind) + ". Actual: " + ColumnKindName(type));
         columns_.push_back(c);
     }
 }
@@ -185,15 +213,18 @@ SourceField SourceQuery::FieldByName(std::string_view name) const {
 }
 
 std::string SourceQuery::DisplayText(std::size_t row, int field) const {
-    if (!active_ || row >= delivered_.size() || field < 0 || field >= static_cast<int>(columns_.size()))
+    if (!active_ || row >= delivered_.size() || field < 0 ||
+        field >= static_cast<int>(columns_.size()))
         return {};
     const DbfTable& t = table_->Table();
     uint32_t r = delivered_[row];
     int c = columns_[field];
     try {
         switch (t.Fields()[c].type) {
-        case 'C': return t.Text(r, c);
-        case 'L': return t.Logical(r, c) ? "True" : "False";
+        case 'C':
+            return t.Text(r, c);
+        case 'L':
+            return t.Logical(r, c) ? "True" : "False";
         case 'D': {
             auto d = t.DateValue(r, c);
             if (!d) return {};
@@ -227,10 +258,13 @@ std::string SourceField::AsString() const {
     int c = q_.columns_[declared_];
     try {
         switch (q_.layout_[declared_].kind) {
-        case FieldKind::Text: return t.Text(r, c);
+        case FieldKind::Text:
+            return t.Text(r, c);
         case FieldKind::Float:
-        case FieldKind::Int16: return IsNull() ? std::string() : FormatNumber(t.Number(r, c));
-        case FieldKind::Boolean: return IsNull() ? std::string() : t.Logical(r, c) ? "True" : "False";
+        case FieldKind::Int16:
+            return IsNull() ? std::string() : FormatNumber(t.Number(r, c));
+        case FieldKind::Boolean:
+            return IsNull() ? std::string() : t.Logical(r, c) ? "True" : "False";
         case FieldKind::Date: {
             auto d = t.DateValue(r, c);
             if (!d) return {};

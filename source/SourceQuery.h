@@ -86,9 +86,9 @@ private:
 
     bool active_ = false;
     std::shared_ptr<OpenedTable> table_;
-    std::vector<int> columns_;        // table column of each declared field
+    std::vector<int> columns_;                    // table column of each declared field
     const std::vector<uint32_t>* rows_ = nullptr; // filtered rows, or null for the whole table
-    std::vector<uint32_t> live_;      // the whole table's live records, when not filtered
+    std::vector<uint32_t> live_; // the whole table's live records, when not filtered
     std::size_t count_ = 0;
     std::size_t pos_ = 0;
     std::vector<uint32_t> delivered_;

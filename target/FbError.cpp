@@ -21,7 +21,8 @@ void CheckStatus(const ISC_STATUS* status, const std::string& operacion) {
         p += kind == isc_arg_cstring ? 2 : 1; // a counted string has two slots
     }
     std::string texto = StatusMessage(status);
-    if (texto.empty()) texto = "Error " + std::to_string(status[1]) + " de Firebird al " + operacion;
+    if (texto.empty())
+        texto = "Error " + std::to_string(status[1]) + " de Firebird al " + operacion;
     throw FbError(texto, sqlcode, std::move(codes), operacion);
 }
 

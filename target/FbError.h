@@ -9,7 +9,8 @@
 
 class FbError : public Error {
 public:
-    FbError(const std::string& mensaje, long sqlcode, std::vector<long> gdscodes, std::string operacion)
+    FbError(const std::string& mensaje, long sqlcode, std::vector<long> gdscodes,
+            std::string operacion)
         : Error(mensaje), sqlcode_(sqlcode), gdscodes_(std::move(gdscodes)),
           operacion_(std::move(operacion)) {}
     long SqlCode() const { return sqlcode_; }

@@ -47,7 +47,9 @@ Variant IBQuery::FieldAsVariant(std::string_view name) {
     return f.AsVariant();
 }
 
-bool IBQuery::FieldIsNull(std::string_view name) { return IsNull(FieldAsVariant(name)); }
+bool IBQuery::FieldIsNull(std::string_view name) {
+    return IsNull(FieldAsVariant(name));
+}
 
 int32_t IBQuery::FieldAsInteger(std::string_view name) {
     IBField& f = sql_.FieldByName(name);

@@ -16,7 +16,9 @@ namespace {
 
 constexpr unsigned short kDialect = IBDatabase::kDialect;
 
-short BaseType(const XSQLVAR& v) { return static_cast<short>(v.sqltype & ~1); }
+short BaseType(const XSQLVAR& v) {
+    return static_cast<short>(v.sqltype & ~1);
+}
 
 std::size_t StorageSize(const XSQLVAR& v) {
     return BaseType(v) == SQL_VARYING ? static_cast<std::size_t>(v.sqllen) + 2
@@ -39,10 +41,13 @@ ISC_TIMESTAMP Encode(const Timestamp& t) {
 Timestamp Decode(const ISC_TIMESTAMP& ts) {
     std::tm tm{};
     isc_decode_timestamp(const_cast<ISC_TIMESTAMP*>(&ts), &tm);
-    return Timestamp{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    return Timestamp{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                     tm.tm_hour,        tm.tm_min,     tm.tm_sec};
 }
 
-double ScaledToDouble(int64_t v, short scale) { return static_cast<double>(v) * std::pow(10.0, scale); }
+double ScaledToDouble(int64_t v, short scale) {
+    return static_cast<double>(v) * std::pow(10.0, scale);
+}
 
 int StatementType(isc_stmt_handle* h, const std::string& where) {
     char item = isc_info_sql_stmt_type;
@@ -104,11 +109,17 @@ std::string IBSQL::Where() const {
     return "«" + t + "»";
 }
 
-bool IBSQL::HandleValid() const { return handle_ != 0 && dbGeneration_ == db_.Generation() && db_.Connected(); }
+bool IBSQL::HandleValid() const {
+    return handle_ != 0 && dbGeneration_ == db_.Generation() && db_.Connected();
+}
 
-bool IBSQL::Prepared() const { return prepared_ && HandleValid(); }
+bool IBSQL::Prepared() const {
+    return prepared_ && HandleValid();
+}
 
-bool IBSQL::Open() const { return cursorOpen_ && HandleValid() && trGeneration_ == tr_.Generation(); }
+bool IBSQL::Open() const {
+    return cursorOpen_ && HandleValid() && trGeneration_ == tr_.Generation();
+}
 
 void IBSQL::DropHandle() {
     if (HandleValid()) {
@@ -149,7 +160,8 @@ void IBSQL::Prepare() {
     if (Prepared()) return;
     DropHandle();
     if (text_.empty()) throw Error("La sentencia no tiene texto");
-    if (!db_.Connected()) throw Error("No hay conexión con la base de datos para preparar " + Where());
+    if (!db_.Connected())
+        throw Error("No hay conexión con la base de datos para preparar " + Where());
     if (!tr_.InTransaction()) throw Error("La transacción no está activa para preparar " + Where());
     MarkedSql marked = ReplaceNamedParams(text_);
 
@@ -305,7 +317,8 @@ void IBParam::SetAsString(std::string_view utf8) {
     std::string bytes = Utf8ToCp1252(utf8, "Parámetro " + name_);
     for (int i : places_) {
         const Declared& d = owner_->declaredIn_[i];
-        if ((d.type == SQL_TEXT || d.type == SQL_VARYING) && bytes.size() > static_cast<std::size_t>(d.length))
+        if ((d.type == SQL_TEXT || d.type == SQL_VARYING) &&
+            bytes.size() > static_cast<std::size_t>(d.length))
             throw Error("Parámetro " + name_ + ": el texto «" + std::string(utf8) + "» tiene " +
                         std::to_string(bytes.size()) + " caracteres y su columna admite " +
                         std::to_string(d.length));
@@ -316,7 +329,9 @@ void IBParam::SetAsString(std::string_view utf8) {
     Set(SQL_TEXT, 0, bytes.data(), bytes.size());
 }
 
-void IBParam::SetAsInteger(int32_t v) { Set(SQL_LONG, 0, &v, sizeof v); }
+void IBParam::SetAsInteger(int32_t v) {
+    Set(SQL_LONG, 0, &v, sizeof v);
+}
 
 void IBParam::SetAsSingle(double v) {
     if (std::isfinite(v) && std::fabs(v) > FLT_MAX)
@@ -326,7 +341,9 @@ void IBParam::SetAsSingle(double v) {
     Set(SQL_FLOAT, 0, &f, sizeof f);
 }
 
-void IBParam::SetAsDouble(double v) { Set(SQL_DOUBLE, 0, &v, sizeof v); }
+void IBParam::SetAsDouble(double v) {
+    Set(SQL_DOUBLE, 0, &v, sizeof v);
+}
 
 void IBParam::SetAsTimestamp(const Timestamp& t) {
     ISC_TIMESTAMP ts = Encode(t);
@@ -348,12 +365,15 @@ void IBParam::SetAsVariant(const Variant& v) {
 
 void IBParam::SetNull() {
     owner_->CheckStillPrepared(name_);
-    for (int i : places_) owner_->in_.Indicator(i) = -1;
+    for (int i : places_)
+        owner_->in_.Indicator(i) = -1;
 }
 
 // ---- IBField ----
 
-bool IBField::IsNull() const { return owner_->out_.Indicator(index_) == -1; }
+bool IBField::IsNull() const {
+    return owner_->out_.Indicator(index_) == -1;
+}
 
 Variant IBField::AsVariant() const {
     if (IsNull()) return std::monostate{};
@@ -427,7 +447,8 @@ int32_t IBField::AsInteger() const {
         try {
             return std::stoi(*p);
         } catch (const std::exception&) {
-            throw Error("La columna " + name_ + " tiene el texto «" + *p + "», que no es un número");
+            throw Error("La columna " + name_ + " tiene el texto «" + *p +
+                        "», que no es un número");
         }
     }
     if (std::holds_alternative<std::monostate>(v)) return 0;

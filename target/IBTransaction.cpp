@@ -18,7 +18,8 @@ IBTransaction::~IBTransaction() {
 
 void IBTransaction::StartTransaction() {
     if (InTransaction()) throw Error("La transacción ya está activa");
-    if (!db_.Connected()) throw Error("No se puede iniciar la transacción: no hay conexión con la base de datos");
+    if (!db_.Connected())
+        throw Error("No se puede iniciar la transacción: no hay conexión con la base de datos");
     ISC_STATUS_ARRAY st;
     isc_tr_handle h = 0;
     isc_start_transaction(st, &h, 1, db_.Handle(), 0, nullptr);

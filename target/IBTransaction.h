@@ -22,7 +22,10 @@ public:
     // Changes whenever a transaction starts or ends, so that cursors know they were closed.
     unsigned Generation() const { return generacion_; }
     // Called by the connection when it detaches underneath an ended transaction.
-    void Forget() { handle_ = 0; ++generacion_; }
+    void Forget() {
+        handle_ = 0;
+        ++generacion_;
+    }
 
 private:
     IBDatabase& db_;

@@ -5,7 +5,9 @@ namespace {
 bool IsNameStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
-bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '$'; }
+bool IsNameChar(char c) {
+    return IsNameStart(c) || (c >= '0' && c <= '9') || c == '$';
+}
 
 // Copies a quoted literal starting at `i` (a doubled quote stays inside it); returns the end.
 std::size_t SkipQuoted(std::string_view t, std::size_t i, std::string& out) {
@@ -55,7 +57,8 @@ MarkedSql ReplaceNamedParams(std::string_view t) {
             i = SkipUntil(t, i + 2, "*/", r.sql.append("/*"));
         } else if (c == ':' && i + 1 < t.size() && IsNameStart(t[i + 1])) {
             std::size_t j = i + 1;
-            while (j < t.size() && IsNameChar(t[j])) ++j;
+            while (j < t.size() && IsNameChar(t[j]))
+                ++j;
             r.names.push_back(UpperAscii(t.substr(i + 1, j - i - 1)));
             r.sql += '?';
             i = j;

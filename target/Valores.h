@@ -17,4 +17,6 @@ struct Timestamp {
 // A value of any kind the target can return; std::monostate stands for NULL.
 using Variant = std::variant<std::monostate, int32_t, int64_t, double, std::string, Timestamp>;
 
-inline bool IsNull(const Variant& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool IsNull(const Variant& v) {
+    return std::holds_alternative<std::monostate>(v);
+}

@@ -35,7 +35,11 @@ void AppendUtf8(std::string& out, char32_t cp) {
 // Decodes one code point at `i`, advancing it; returns false on malformed UTF-8.
 bool NextCodePoint(std::string_view s, std::size_t& i, char32_t& cp) {
     auto b = static_cast<unsigned char>(s[i]);
-    int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
+    int extra = b < 0x80           ? 0
+                : (b >> 5) == 0x6  ? 1
+                : (b >> 4) == 0xE  ? 2
+                : (b >> 3) == 0x1E ? 3
+                                   : -1;
     if (extra < 0 || i + extra >= s.size()) return false;
     cp = extra == 0 ? b : b & (0x3F >> extra);
     for (int k = 1; k <= extra; ++k) {
@@ -71,7 +75,8 @@ std::string Utf8ToCp1252(std::string_view utf8, const std::string& donde) {
             continue;
         }
         std::size_t k = 0;
-        while (k < kAlto.size() && (kAlto[k] == 0 || kAlto[k] != cp)) ++k;
+        while (k < kAlto.size() && (kAlto[k] == 0 || kAlto[k] != cp))
+            ++k;
         if (k == kAlto.size())
             throw Error(donde + ": el carácter " + Describe(cp) +
                         " no existe en el juego de caracteres Windows-1252 de la base de datos");

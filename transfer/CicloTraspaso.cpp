@@ -85,7 +85,8 @@ bool TDatos::EjecutarTraspaso(const DescripcionTraspaso& d) {
                 ++RegistrosAnadidos;
             });
         }
-        for (const auto& bloque : d.bloquesExtra) guardado([&] { bloque(id); });
+        for (const auto& bloque : d.bloquesExtra)
+            guardado([&] { bloque(id); });
 
         q.Next();
         if (IBTransaction1.InTransaction()) IBTransaction1.CommitRetaining();

@@ -5,10 +5,10 @@
 
 // The record a warning is about, for drivers that show where it happened.
 struct RegistroEnCurso {
-    std::string consulta;      // the source query being walked
-    std::size_t posicion = 0;  // 1 for the first record delivered
-    std::size_t total = 0;     // records the query holds
-    std::string codigo;        // the code looked up in the target
+    std::string consulta;     // the source query being walked
+    std::size_t posicion = 0; // 1 for the first record delivered
+    std::size_t total = 0;    // records the query holds
+    std::string codigo;       // the code looked up in the target
 };
 
 class Interfaz {

@@ -39,7 +39,8 @@ DescripcionTraspaso TDatos::DescripcionAgentes(int32_t& iva) {
         // the code as read, finds the row again.
         s.ParamByName("CODIGO").SetAsString(Primeros(texto("CCODAGE"), 4));
         std::string apellido = esInsert ? Recortado(texto("CAPEAGE")) : texto("CAPEAGE");
-        s.ParamByName("NOMBRE").SetAsString(Primeros(Recortado(texto("CNBRAGE")) + " " + apellido, 35));
+        s.ParamByName("NOMBRE").SetAsString(
+            Primeros(Recortado(texto("CNBRAGE")) + " " + apellido, 35));
         s.ParamByName("DIRECCION").SetAsString(Primeros(texto("CDIRAGE"), 35));
         s.ParamByName("LOCALIDAD").SetAsString(Primeros(texto("CPOBAGE"), 35));
         s.ParamByName("CODIGOPOSTAL").SetAsString(texto("CPTLAGE"));

@@ -54,7 +54,8 @@ public:
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || !box->isVisible()) return;
             Caja c{box->windowTitle(), box->text(), box->icon(), {}};
-            for (QAbstractButton* b : box->buttons()) c.botones << b->text();
+            for (QAbstractButton* b : box->buttons())
+                c.botones << b->text();
             cajas.push_back(c);
             box->buttons().first()->click();
         });
@@ -153,12 +154,16 @@ private slots:
         QCOMPARE(form->FilenameEditRutaGDB->x(), 775);
         QCOMPARE(form->LabelRutaFacturaPlus->x(), 599);
 
-        QList<QWidget*> orden{form->DBGrid1, form->Button2, form->Button1, form->Button3,
-                              form->Button4, form->FilenameEditRutaGDB->Linea(),
+        QList<QWidget*> orden{form->DBGrid1,
+                              form->Button2,
+                              form->Button1,
+                              form->Button3,
+                              form->Button4,
+                              form->FilenameEditRutaGDB->Linea(),
                               form->DirectoryEditDatosFacturaPlus->Linea()};
         QList<QWidget*> cadena{form->DBGrid1};
-        for (QWidget* w = form->DBGrid1->nextInFocusChain(); w != form->DBGrid1 && cadena.size() < orden.size();
-             w = w->nextInFocusChain())
+        for (QWidget* w = form->DBGrid1->nextInFocusChain();
+             w != form->DBGrid1 && cadena.size() < orden.size(); w = w->nextInFocusChain())
             if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) cadena << w;
         QCOMPARE(cadena, orden);
 
@@ -185,10 +190,10 @@ private slots:
             QVERIFY(!form->FilenameEditRutaGDB->isEnabled());
         };
         QTest::mouseClick(form->Button4, Qt::LeftButton);
-        QCOMPARE(rep->estados, (QStringList{"Abriendo consulta de Agentes de Venta",
-                                            "Consulta de Agentes de Venta ABIERTA",
-                                            "Actualizando Agentes",
-                                            "Agentes Añadidos: 2,   Actualizados: 0"}));
+        QCOMPARE(rep->estados,
+                 (QStringList{"Abriendo consulta de Agentes de Venta",
+                              "Consulta de Agentes de Venta ABIERTA", "Actualizando Agentes",
+                              "Agentes Añadidos: 2,   Actualizados: 0"}));
         QCOMPARE(vistas, (QStringList{"2", "3", "3"})); // the grid follows the walk
         QCOMPARE(c.cajas.size(), std::size_t(2));
         QCOMPARE(c.cajas[0].titulo, QString("Aviso"));

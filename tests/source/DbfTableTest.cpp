@@ -16,11 +16,15 @@ std::string Slurp(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 void Spit(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 DbfWriter Sample() {
-    DbfWriter w({{"CCOD", 'C', 6}, {"NIMP", 'N', 8, 2}, {"LACT", 'L', 1}, {"DALTA", 'D', 8},
+    DbfWriter w({{"CCOD", 'C', 6},
+                 {"NIMP", 'N', 8, 2},
+                 {"LACT", 'L', 1},
+                 {"DALTA", 'D', 8},
                  {"FTASA", 'F', 10, 3}});
     w.Add({" A1", "12.50", "T", "20240229", "1.5E+01"});
     w.Add({"B2", "", "?", "        ", ""}, true);
@@ -62,7 +66,8 @@ TEST(DbfTableTest, GarbageValuesAreErrorsWithTheirPlace) {
         std::function<void()> read;
         std::string fragment;
     } cases[] = {
-        {[&] { t.Number(0, 1); }, "tabla malos.dbf, campo NIMP, registro 1: «******» no es un número (el valor desbordó el campo)"},
+        {[&] { t.Number(0, 1); }, "tabla malos.dbf, campo NIMP, registro 1: «******» no es un "
+                                  "número (el valor desbordó el campo)"},
         {[&] { t.Number(1, 1); }, "campo NIMP, registro 2: «1,50» no es un número"},
         {[&] { t.Number(2, 1); }, "registro 3: «1.5.2» no es un número"},
         {[&] { t.Logical(0, 2); }, "campo LACT, registro 1: «X» no es un valor lógico"},
@@ -86,8 +91,8 @@ TEST(DbfTableTest, DeletedFlagsEndMarkerAndShortFiles) {
     w.Add({"uno"}).Add({"dos"}).Add({"tre"});
     w.recordCountOverride = 10; // the header claims more than there is
     std::string bytes = w.Bytes();
-    bytes.pop_back();             // no 0x1A at the end
-    bytes += "cu";                // and half a record
+    bytes.pop_back(); // no 0x1A at the end
+    bytes += "cu";    // and half a record
     Spit(dir.File("a.dbf"), bytes);
     DbfTable t(dir.File("a.dbf"));
     EXPECT_EQ(t.HeaderRecordCount(), 10u);
@@ -145,11 +150,9 @@ TEST(DbfTableTest, CodePagesFromLanguageDriverAndFromText) {
         std::string bytes;
         int page;
     } cases[] = {
-        {0x02, Cp850(spanish), 850},  {0x14, Cp850(spanish), 850},
-        {0x01, Cp850(spanish), 437},  {0x03, Cp1252(spanish), 1252},
-        {0x57, Cp1252(spanish), 1252}, {0x00, Cp850(spanish), 850},
-        {0x00, Cp1252(spanish), 1252}, {0x00, "PLAIN ASCII", 850},
-        {0x7F, Cp1252(spanish), 1252},
+        {0x02, Cp850(spanish), 850},   {0x14, Cp850(spanish), 850},   {0x01, Cp850(spanish), 437},
+        {0x03, Cp1252(spanish), 1252}, {0x57, Cp1252(spanish), 1252}, {0x00, Cp850(spanish), 850},
+        {0x00, Cp1252(spanish), 1252}, {0x00, "PLAIN ASCII", 850},    {0x7F, Cp1252(spanish), 1252},
     };
     for (const Case& c : cases) {
         DbfWriter w({{"CNOM", 'C', 40}});
@@ -157,7 +160,8 @@ TEST(DbfTableTest, CodePagesFromLanguageDriverAndFromText) {
         w.Add({c.bytes});
         w.Write(dir.File("cp.dbf"));
         DbfTable t(dir.File("cp.dbf"));
-        EXPECT_EQ(t.Page().Number(), c.page) << "driver " << int(c.driver) << ": " << t.PageReason();
+        EXPECT_EQ(t.Page().Number(), c.page)
+            << "driver " << int(c.driver) << ": " << t.PageReason();
         if (c.page != 437 && c.bytes != "PLAIN ASCII") {
             EXPECT_EQ(t.Text(0, 0), spanish);
         }
@@ -174,7 +178,9 @@ TEST(DbfTableTest, CodePagesFromLanguageDriverAndFromText) {
         DbfTable(dir.File("mal.dbf")).Text(0, 0);
         FAIL();
     } catch (const DbfError& e) {
-        EXPECT_NE(std::string(e.what()).find("campo CNOM, registro 1: el byte 0x81"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("campo CNOM, registro 1: el byte 0x81"),
+                  std::string::npos)
+            << e.what();
     }
 }
 
@@ -226,18 +232,38 @@ TEST(DbfTableTest, BrokenFilesGiveErrorsThatNameFileAndFault) {
     const Broken cases[] = {
         {"empty", [] { return std::string(); }, "el fichero está vacío"},
         {"short", [] { return Good().substr(0, 20); }, "tiene 20 bytes, menos que los 32"},
-        {"text file", [] { return std::string("REF;NOMBRE\nA;uno\nB;dos\nC;tres\nD;cuatro\n"); }, "no es el de una tabla dBase"},
-        {"header under 65", [] { return With(8, std::string("\x20\x00", 2)); }, "menos de los que ocupa un solo campo"},
-        {"header past end", [] { return With(8, std::string("\x00\x10", 2)); }, "la cabecera declara 4096 bytes y el fichero tiene"},
-        {"record length 0", [] { return With(10, std::string("\x00\x00", 2)); }, "la longitud de registro es 0"},
-        {"fields past record", [] { return With(10, std::string("\x05\x00", 2)); }, "los campos ocupan 10 bytes por registro y la cabecera declara registros de 5"},
+        {"text file", [] { return std::string("REF;NOMBRE\nA;uno\nB;dos\nC;tres\nD;cuatro\n"); },
+         "no es el de una tabla dBase"},
+        {"header under 65", [] { return With(8, std::string("\x20\x00", 2)); },
+         "menos de los que ocupa un solo campo"},
+        {"header past end", [] { return With(8, std::string("\x00\x10", 2)); },
+         "la cabecera declara 4096 bytes y el fichero tiene"},
+        {"record length 0", [] { return With(10, std::string("\x00\x00", 2)); },
+         "la longitud de registro es 0"},
+        {"fields past record", [] { return With(10, std::string("\x05\x00", 2)); },
+         "los campos ocupan 10 bytes por registro y la cabecera declara registros de 5"},
         {"no terminator", [] { return With(96, "\x20"); }, "falta el byte 0x0D"},
-        {"field length 0", [] { return With(32 + 16, std::string("\x00", 1)); }, "el campo CCOD tiene longitud 0"},
-        {"nameless field", [] { return With(32, std::string("\x00", 1)); }, "el campo 1 no tiene nombre"},
-        {"duplicate names", [] { return With(64, std::string("CCOD\0", 5)); }, "el campo CCOD está repetido"},
-        {"logical of 2", [] { std::string b = With(64 + 11, "L"); return b; }, "es lógico y mide 5 bytes"},
-        {"decimals not below length", [] { return With(64 + 17, "\x05"); }, "declara 5 decimales en 5 posiciones"},
-        {"bad deletion flag", [] { std::string b = Good(); b[97] = 'X'; return b; }, "el registro 1 tiene la marca de borrado 0x58"},
+        {"field length 0", [] { return With(32 + 16, std::string("\x00", 1)); },
+         "el campo CCOD tiene longitud 0"},
+        {"nameless field", [] { return With(32, std::string("\x00", 1)); },
+         "el campo 1 no tiene nombre"},
+        {"duplicate names", [] { return With(64, std::string("CCOD\0", 5)); },
+         "el campo CCOD está repetido"},
+        {"logical of 2",
+         [] {
+             std::string b = With(64 + 11, "L");
+             return b;
+         },
+         "es lógico y mide 5 bytes"},
+        {"decimals not below length", [] { return With(64 + 17, "\x05"); },
+         "declara 5 decimales en 5 posiciones"},
+        {"bad deletion flag",
+         [] {
+             std::string b = Good();
+             b[97] = 'X';
+             return b;
+         },
+         "el registro 1 tiene la marca de borrado 0x58"},
     };
     TempDir dir;
     for (const Broken& c : cases) {

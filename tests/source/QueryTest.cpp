@@ -41,11 +41,12 @@ TEST(LocalSqlTest, TheShapesTheQueriesUse) {
     ASSERT_TRUE(s.where);
     EXPECT_EQ(s.where->column, "CREF");
     EXPECT_EQ(s.where->param, "PARCODIGO");
-    LocalSelect p = ParseLocalSql("SELECT CNOMPROV, CCODPROV FROM PROVINC\nWHERE ccodprov = :parcodigo");
+    LocalSelect p =
+        ParseLocalSql("SELECT CNOMPROV, CCODPROV FROM PROVINC\nWHERE ccodprov = :parcodigo");
     EXPECT_EQ(p.columns, (std::vector<std::string>{"CNOMPROV", "CCODPROV"}));
-    for (const char* bad : {"delete from articulo", "Select * from a where x = 'uno'",
-                            "Select * from a where x > :p", "Select * from a order by x",
-                            "Select from a", "Select * from a; drop"}) {
+    for (const char* bad :
+         {"delete from articulo", "Select * from a where x = 'uno'", "Select * from a where x > :p",
+          "Select * from a order by x", "Select from a", "Select * from a; drop"}) {
         std::string m = Message([&] { ParseLocalSql(bad); });
         EXPECT_NE(m.find(std::string("«") + bad + "»"), std::string::npos) << m;
     }
@@ -83,8 +84,9 @@ TEST_F(SourceTest, LayoutIsCheckedWhenTheQueryOpens) {
     origen.qArticulosNombreLargo.SetParam("PARCODIGO", "R1");
     origen.qArticulosNombreLargo.Open();
     EXPECT_EQ(origen.qArticulosNombreLargo.FieldByName("cComent").AsString(), "hola");
-    EXPECT_NE(Message([&] { origen.qArticulosNombreLargo.FieldByName("CEXTRA"); })
-                  .find("qArticulosNombreLargo: el campo 'CEXTRA' no existe en la consulta"),
+    EXPECT_NE(Message([&] {
+                  origen.qArticulosNombreLargo.FieldByName("CEXTRA");
+              }).find("qArticulosNombreLargo: el campo 'CEXTRA' no existe en la consulta"),
               std::string::npos);
     origen.qArticulosNombreLargo.Close();
 
@@ -100,15 +102,18 @@ TEST_F(SourceTest, LayoutIsCheckedWhenTheQueryOpens) {
     auto at = bytes.find("CRINFORMA");
     ASSERT_NE(at, std::string::npos);
     bytes.replace(at, 9, "CRINFORMX");
-    std::ofstream(full, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    EXPECT_EQ(Message([&] { origen.qClientes.Open(); }), "qClientes: Campo 'CRINFORMA' no encontrado");
+    std::ofstream(full, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_EQ(Message([&] { origen.qClientes.Open(); }),
+              "qClientes: Campo 'CRINFORMA' no encontrado");
     EXPECT_FALSE(origen.qClientes.Active());
 
     DbfWriter p({{"CCODPROV", 'C', 4}, {"CNOMPROV", 'N', 4}});
     p.Write(dir.File("provinc.dbf"));
     origen.qProvincias.SetParam("parcodigo", "28");
     EXPECT_EQ(Message([&] { origen.qProvincias.Open(); }),
-              "qProvincias: Tipo no concuerda para el campo 'CNOMPROV'. Se espera: String. Actual: Float");
+              "qProvincias: Tipo no concuerda para el campo 'CNOMPROV'. Se espera: String. Actual: "
+              "Float");
 }
 
 TEST_F(SourceTest, WalkSkipsDeletedRecordsAndReadsBlanks) {
@@ -121,7 +126,8 @@ TEST_F(SourceTest, WalkSkipsDeletedRecordsAndReadsBlanks) {
     q.Open();
     q.First();
     std::vector<std::string> codes;
-    for (; !q.Eof(); q.Next()) codes.push_back(q.FieldByName("CCODAGE").AsString());
+    for (; !q.Eof(); q.Next())
+        codes.push_back(q.FieldByName("CCODAGE").AsString());
     EXPECT_EQ(codes, (std::vector<std::string>{"A1", " C3"}));
     EXPECT_EQ(q.DeliveredCount(), 2u);
     EXPECT_EQ(reports, (std::vector<std::string>{"Abriendo consulta de Agentes de Venta",
@@ -138,8 +144,12 @@ TEST_F(SourceTest, WalkSkipsDeletedRecordsAndReadsBlanks) {
 }
 
 TEST_F(SourceTest, FilteredQueriesCompareIgnoringTrailingBlanksWithCase) {
-    DbfWriter w({{"CCODALM", 'C', 3}, {"CREF", 'C', 18}, {"NSTOCK", 'N', 10, 2},
-                 {"NUNIDADES", 'N', 10, 2}, {"CPROP1", 'C', 20}, {"CPROP2", 'C', 20},
+    DbfWriter w({{"CCODALM", 'C', 3},
+                 {"CREF", 'C', 18},
+                 {"NSTOCK", 'N', 10, 2},
+                 {"NUNIDADES", 'N', 10, 2},
+                 {"CPROP1", 'C', 20},
+                 {"CPROP2", 'C', 20},
                  {"CUBICACION", 'C', 10}});
     w.Add({"001", "REF1", "5"}).Add({"002", "ref1", "6"}).Add({"003", "REF1  ", "7"});
     w.Add({"004", " REF1", "8"}).Add({"005", "REF1", "9"}, true).Add({"006", "REF1", "10"});
@@ -148,7 +158,8 @@ TEST_F(SourceTest, FilteredQueriesCompareIgnoringTrailingBlanksWithCase) {
     std::vector<double> seen;
     q.SetParam("ParCodigo", "REF1 ");
     q.Open();
-    for (; !q.Eof(); q.Next()) seen.push_back(q.FieldByName("NSTOCK").AsFloat());
+    for (; !q.Eof(); q.Next())
+        seen.push_back(q.FieldByName("NSTOCK").AsFloat());
     EXPECT_EQ(seen, (std::vector<double>{5, 7, 10})) << "file order, live rows only";
     q.Close();
     q.SetParam("PARCODIGO", "NADA");
@@ -203,7 +214,8 @@ TEST_F(SourceTest, LookupsAbsorbErrorsAndFollowTheirRules) {
 }
 
 TEST_F(SourceTest, TheFolderIsNeverWritten) {
-    WriteFacturaPlusTable(dir.Path().string(), "agentes", {{{"CCODAGE", "A1"}, {"CCODPROV", "28"}}});
+    WriteFacturaPlusTable(dir.Path().string(), "agentes",
+                          {{{"CCODAGE", "A1"}, {"CCODPROV", "28"}}});
     DbfWriter p({{"CCODPROV", 'C', 4}, {"CNOMPROV", 'C', 30}});
     p.Add({"28", "Madrid"});
     p.Write(dir.File("PROVINC.dbf"));

@@ -15,7 +15,8 @@ void Put16(std::string& b, std::size_t at, unsigned v) {
     b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
 }
 void Put32(std::string& b, std::size_t at, unsigned long v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
 std::string Encode(int page, const std::string& utf8) {
@@ -27,8 +28,12 @@ std::string Encode(int page, const std::string& utf8) {
 
 } // namespace
 
-std::string Cp850(const std::string& utf8) { return Encode(850, utf8); }
-std::string Cp1252(const std::string& utf8) { return Encode(1252, utf8); }
+std::string Cp850(const std::string& utf8) {
+    return Encode(850, utf8);
+}
+std::string Cp1252(const std::string& utf8) {
+    return Encode(1252, utf8);
+}
 
 DbfWriter& DbfWriter::Add(const std::vector<std::string>& values, bool deleted) {
     std::string r(1, deleted ? '*' : ' ');
@@ -46,7 +51,8 @@ DbfWriter& DbfWriter::Add(const std::vector<std::string>& values, bool deleted) 
 std::string DbfWriter::Bytes() const {
     std::size_t headerLength = 32 + 32 * columns_.size() + 1;
     std::size_t recordLength = 1;
-    for (const DbfColumn& c : columns_) recordLength += c.length;
+    for (const DbfColumn& c : columns_)
+        recordLength += c.length;
     std::string b(headerLength, '\0');
     b[0] = static_cast<char>(version);
     b[1] = 126;
@@ -65,7 +71,8 @@ std::string DbfWriter::Bytes() const {
         b[at + 17] = static_cast<char>(c.decimals);
     }
     b[headerLength - 1] = 0x0D;
-    for (const std::string& r : records_) b += r;
+    for (const std::string& r : records_)
+        b += r;
     if (endOfFileMarker) b += '\x1A';
     return b;
 }
@@ -81,21 +88,35 @@ void WriteFacturaPlusTable(const std::string& folder, const std::string& name,
                            const std::vector<Fila>& rows, uint8_t languageDriver,
                            const std::vector<std::string>& deletedCodes) {
     static const std::map<std::string, const std::vector<FieldDecl>& (*)()> kLayouts = {
-        {"articulo", LayoutArticulos}, {"familias", LayoutFamilias},
-        {"stocks", LayoutStock},       {"Artcom", LayoutArticulosNombreLargo},
-        {"PROVINC", nullptr},          {"clientes", LayoutClientes},
-        {"proveedo", LayoutProveedores}, {"agentes", LayoutAgentesVenta}};
+        {"articulo", LayoutArticulos},
+        {"familias", LayoutFamilias},
+        {"stocks", LayoutStock},
+        {"Artcom", LayoutArticulosNombreLargo},
+        {"PROVINC", nullptr},
+        {"clientes", LayoutClientes},
+        {"proveedo", LayoutProveedores},
+        {"agentes", LayoutAgentesVenta}};
     std::vector<DbfColumn> columns;
     if (name == "PROVINC") {
         columns = {{"CCODPROV", 'C', 4, 0}, {"CNOMPROV", 'C', 30, 0}};
     } else {
         for (const FieldDecl& d : kLayouts.at(name)()) {
             switch (d.kind) {
-            case FieldKind::Text: columns.push_back({d.name, 'C', d.width, 0}); break;
-            case FieldKind::Float: columns.push_back({d.name, 'N', 12, 3}); break;
-            case FieldKind::Int16: columns.push_back({d.name, 'N', 5, 0}); break;
-            case FieldKind::Boolean: columns.push_back({d.name, 'L', 1, 0}); break;
-            case FieldKind::Date: columns.push_back({d.name, 'D', 8, 0}); break;
+            case FieldKind::Text:
+                columns.push_back({d.name, 'C', d.width, 0});
+                break;
+            case FieldKind::Float:
+                columns.push_back({d.name, 'N', 12, 3});
+                break;
+            case FieldKind::Int16:
+                columns.push_back({d.name, 'N', 5, 0});
+                break;
+            case FieldKind::Boolean:
+                columns.push_back({d.name, 'L', 1, 0});
+                break;
+            case FieldKind::Date:
+                columns.push_back({d.name, 'D', 8, 0});
+                break;
             }
         }
     }
@@ -107,11 +128,13 @@ void WriteFacturaPlusTable(const std::string& folder, const std::string& name,
         bool deleted = false;
         for (const auto& [field, value] : row) {
             std::size_t i = 0;
-            while (i < columns.size() && columns[i].name != field) ++i;
+            while (i < columns.size() && columns[i].name != field)
+                ++i;
             if (i == columns.size()) throw std::runtime_error("no column " + field + " in " + name);
             values[i] = Encode(page, value);
             if (i == 0)
-                for (const std::string& c : deletedCodes) deleted = deleted || c == value;
+                for (const std::string& c : deletedCodes)
+                    deleted = deleted || c == value;
         }
         w.Add(values, deleted);
     }

@@ -23,7 +23,8 @@ std::string RunCommand(const std::string& command) {
     if (!p) throw std::runtime_error("cannot run " + command);
     std::array<char, 4096> buffer;
     std::size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), p)) > 0) salida.append(buffer.data(), n);
+    while ((n = fread(buffer.data(), 1, buffer.size(), p)) > 0)
+        salida.append(buffer.data(), n);
     int rc = pclose(p);
     if (rc != 0) throw std::runtime_error(command + " failed:\n" + salida);
     return salida;
@@ -53,8 +54,7 @@ std::string Template() {
     static std::once_flag once;
     static std::string path;
     std::call_once(once, [] {
-        path = (fs::temp_directory_path() /
-                ("tm-template-" + std::to_string(getpid()) + ".fdb"))
+        path = (fs::temp_directory_path() / ("tm-template-" + std::to_string(getpid()) + ".fdb"))
                    .string();
         fs::remove(path);
         std::ifstream schema(std::string(TM_FIXTURES_DIR) + "/orvalia.sql");

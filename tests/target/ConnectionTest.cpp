@@ -90,7 +90,8 @@ TEST_F(ConnectionTest, AttachErrorsCarryEngineMessageAndCode) {
     }
     std::string notADb = dir.File("texto.fdb");
     FILE* f = std::fopen(notADb.c_str(), "w");
-    for (int i = 0; i < 400; ++i) std::fputs("esto no es una base de datos, aunque lo parezca\n", f);
+    for (int i = 0; i < 400; ++i)
+        std::fputs("esto no es una base de datos, aunque lo parezca\n", f);
     std::fclose(f);
     IBDatabase db2;
     db2.SetDatabaseName(notADb);

@@ -59,8 +59,9 @@ TEST_F(StatementTest, RepeatedNameIsOneParameter) {
 }
 
 TEST_F(StatementTest, ColonsInLiteralsAndCommentsAreNotParameters) {
-    sql.SetText(std::vector<std::string>{"select ':NOPAR' as A, \":TAMPOCO\" as B /* :NI */ -- :NADA",
-                 "from MONEDAS where CODIGO = :C"});
+    sql.SetText(
+        std::vector<std::string>{"select ':NOPAR' as A, \":TAMPOCO\" as B /* :NI */ -- :NADA",
+                                 "from MONEDAS where CODIGO = :C"});
     EXPECT_EQ(sql.ParamCount(), 1);
     sql.ParamByName("C").SetAsString("EUR");
     sql.ExecQuery();
@@ -111,8 +112,9 @@ TEST_F(StatementTest, ServerConvertsTextToIntegerColumn) {
     sql.ParamByName("ID").SetAsString("42");
     sql.ParamByName("CODIGO").SetAsInteger(1234);
     sql.ExecQuery();
-    EXPECT_EQ(Select("select CODIGO from TARIFAS where IDTARIFAS = 42").FieldByName("CODIGO").AsString(),
-              "1234");
+    EXPECT_EQ(
+        Select("select CODIGO from TARIFAS where IDTARIFAS = 42").FieldByName("CODIGO").AsString(),
+        "1234");
     sql.ParamByName("ID").SetAsString("cuarenta");
     try {
         sql.ExecQuery();
@@ -171,16 +173,19 @@ TEST_F(StatementTest, BoundValuesStayUntilReboundOrReprepared) {
     sql.ParamByName("CODIGO").SetNull();
     sql.ParamByName("ID").SetAsInteger(22);
     sql.ExecQuery();
-    EXPECT_TRUE(Select("select CODIGO from TARIFAS where IDTARIFAS = 22").FieldByName("CODIGO").IsNull());
+    EXPECT_TRUE(
+        Select("select CODIGO from TARIFAS where IDTARIFAS = 22").FieldByName("CODIGO").IsNull());
     sql.ParamByName("CODIGO").SetAsVariant(std::string("OTRO")); // binding clears the NULL
     sql.ParamByName("ID").SetAsVariant(Variant(int32_t{23}));
     sql.ExecQuery();
-    EXPECT_EQ(Select("select CODIGO from TARIFAS where IDTARIFAS = 23").FieldByName("CODIGO").AsString(),
-              "OTRO");
+    EXPECT_EQ(
+        Select("select CODIGO from TARIFAS where IDTARIFAS = 23").FieldByName("CODIGO").AsString(),
+        "OTRO");
     sql.ParamByName("CODIGO").SetAsVariant(Variant{});
     sql.ParamByName("ID").SetAsInteger(24);
     sql.ExecQuery();
-    EXPECT_TRUE(Select("select CODIGO from TARIFAS where IDTARIFAS = 24").FieldByName("CODIGO").IsNull());
+    EXPECT_TRUE(
+        Select("select CODIGO from TARIFAS where IDTARIFAS = 24").FieldByName("CODIGO").IsNull());
 
     // A new text drops the preparation and with it the bound values.
     sql.SetText("insert into TARIFAS (IDTARIFAS, CODIGO) values (:ID, :CODIGO)");
@@ -188,8 +193,9 @@ TEST_F(StatementTest, BoundValuesStayUntilReboundOrReprepared) {
     sql.ParamByName("ID").SetAsInteger(25);
     sql.ExecQuery();
     EXPECT_EQ(sql.PrepareCount(), 2);
-    EXPECT_EQ(Select("select CODIGO from TARIFAS where IDTARIFAS = 25").FieldByName("CODIGO").AsString(),
-              "");
+    EXPECT_EQ(
+        Select("select CODIGO from TARIFAS where IDTARIFAS = 25").FieldByName("CODIGO").AsString(),
+        "");
 }
 
 TEST_F(StatementTest, TimestampsToTheSecond) {

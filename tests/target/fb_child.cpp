@@ -27,5 +27,6 @@ int main(int argc, char** argv) {
     }
     std::printf("listo\n");
     std::fflush(stdout);
-    for (;;) pause();
+    for (;;)
+        pause();
 }

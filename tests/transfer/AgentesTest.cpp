@@ -56,15 +56,28 @@ TEST_F(TransferTest, TwoRecordsWithOneCode) {
 }
 
 TEST_F(TransferTest, EveryParameterOfTheInsert) {
-    WriteFacturaPlusTable(carpeta, "PROVINC", {{{"CCODPROV", "28"}, {"CNOMPROV", "Madrid"}},
-                                               {{"CCODPROV", "38"}, {"CNOMPROV", "Santa Cruz de Tenerife (Canarias)"}}});
-    Agentes({{{"CCODAGE", "A1"}, {"CNBRAGE", "  José María  "}, {"CAPEAGE", " Núñez "},
-              {"CDIRAGE", std::string(40, 'd')}, {"CPOBAGE", "Alcalá de Henares, municipio de la Comunidad"},
-              {"CPTLAGE", "28801"}, {"CCODPROV", "28"}, {"CNACAGE", "ESPA"},
-              {"CTFOAGE", "91 888 77 66 ext 123"}, {"CFAXAGE", "91 888 77 67"},
-              {"EMAIL", "jm@ejemplo.es"}, {"CDNINIF", "12345678Z-ABC"}, {"NCOM1", "12.34"}},
-             {{"CCODAGE", "A2"}, {"CNBRAGE", std::string(30, 'n')}, {"CAPEAGE", "Apellidos"},
-              {"CCODPROV", "38"}, {"CNACAGE", "espa"}},
+    WriteFacturaPlusTable(
+        carpeta, "PROVINC",
+        {{{"CCODPROV", "28"}, {"CNOMPROV", "Madrid"}},
+         {{"CCODPROV", "38"}, {"CNOMPROV", "Santa Cruz de Tenerife (Canarias)"}}});
+    Agentes({{{"CCODAGE", "A1"},
+              {"CNBRAGE", "  José María  "},
+              {"CAPEAGE", " Núñez "},
+              {"CDIRAGE", std::string(40, 'd')},
+              {"CPOBAGE", "Alcalá de Henares, municipio de la Comunidad"},
+              {"CPTLAGE", "28801"},
+              {"CCODPROV", "28"},
+              {"CNACAGE", "ESPA"},
+              {"CTFOAGE", "91 888 77 66 ext 123"},
+              {"CFAXAGE", "91 888 77 67"},
+              {"EMAIL", "jm@ejemplo.es"},
+              {"CDNINIF", "12345678Z-ABC"},
+              {"NCOM1", "12.34"}},
+             {{"CCODAGE", "A2"},
+              {"CNBRAGE", std::string(30, 'n')},
+              {"CAPEAGE", "Apellidos"},
+              {"CCODPROV", "38"},
+              {"CNACAGE", "espa"}},
              {{"CCODAGE", "A3"}, {"CCODPROV", "99"}}});
     Timestamp antes = Timestamp::Now();
     datos->TraspasoAgentes();
@@ -135,8 +148,10 @@ TEST_F(TransferTest, EmptyTablaivaGivesIvaZero) {
 }
 
 TEST_F(TransferTest, FailingRecordIsWarnedSkippedAndTheRestGoIn) {
-    Agentes({Agente("001"), {{"CCODAGE", "002"}, {"EMAIL", std::string(41, 'e')}},
-             {{"CCODAGE", "003"}, {"NCOM1", "********"}}, Agente("004")});
+    Agentes({Agente("001"),
+             {{"CCODAGE", "002"}, {"EMAIL", std::string(41, 'e')}},
+             {{"CCODAGE", "003"}, {"NCOM1", "********"}},
+             Agente("004")});
     datos->TraspasoAgentes();
     ASSERT_EQ(ui.avisos.size(), 2u);
     EXPECT_NE(ui.avisos[0].find("EMAIL1"), std::string::npos) << ui.avisos[0];

@@ -17,7 +17,8 @@ struct Salida {
 Salida Lanzar(const std::vector<std::string>& args) {
     TempDir tmp;
     std::string cmd = std::string(LOTE);
-    for (const std::string& a : args) cmd += " '" + a + "'";
+    for (const std::string& a : args)
+        cmd += " '" + a + "'";
     cmd += " >" + tmp.File("out") + " 2>" + tmp.File("err");
     Salida s;
     int rc = std::system(cmd.c_str());
@@ -27,7 +28,8 @@ Salida Lanzar(const std::vector<std::string>& args) {
         FILE* f = std::fopen(p.c_str(), "r");
         std::array<char, 4096> b;
         std::size_t n;
-        while ((n = std::fread(b.data(), 1, b.size(), f)) > 0) t.append(b.data(), n);
+        while ((n = std::fread(b.data(), 1, b.size(), f)) > 0)
+            t.append(b.data(), n);
         std::fclose(f);
         return t;
     };
@@ -53,14 +55,16 @@ TEST(LoteTest, HelpAndBadArguments) {
 
 TEST_F(TransferTest, BatchRunReportsOnItsStreamsAndByItsExitStatus) {
     datos.reset(); // the batch program is the one that opens the database now
-    Agentes({{{"CCODAGE", "001"}}, {{"CCODAGE", "002"}, {"CDNINIF", "x"}, {"CPTLAGE", "123456789"}},
+    Agentes({{{"CCODAGE", "001"}},
+             {{"CCODAGE", "002"}, {"CDNINIF", "x"}, {"CPTLAGE", "123456789"}},
              {{"CCODAGE", "003"}}});
     Salida s = Lanzar({"--origen", carpeta, "--destino", base, "agentes"});
     EXPECT_EQ(s.estado, 1) << s.err;
     EXPECT_EQ(s.out, "Abriendo consulta de Agentes de Venta\nConsulta de Agentes de Venta ABIERTA\n"
                      "Actualizando Agentes\nAgentes Añadidos: 2,   Actualizados: 0\n");
-    EXPECT_NE(s.err.find("Aviso: qAgentesVenta, registro 2 de 3, código «002»: Parámetro CODIGOPOSTAL"),
-              std::string::npos)
+    EXPECT_NE(
+        s.err.find("Aviso: qAgentesVenta, registro 2 de 3, código «002»: Parámetro CODIGOPOSTAL"),
+        std::string::npos)
         << s.err;
 
     Agentes({{{"CCODAGE", "001"}}, {{"CCODAGE", "003"}}});
@@ -77,7 +81,8 @@ TEST_F(TransferTest, BatchRunReportsOnItsStreamsAndByItsExitStatus) {
 TEST_F(TransferTest, KilledRunKeepsEveryCommittedRecordAndASecondRunCompletes) {
     datos.reset();
     std::vector<Fila> filas;
-    for (int i = 1; i <= 30; ++i) filas.push_back({{"CCODAGE", std::to_string(100 + i)}});
+    for (int i = 1; i <= 30; ++i)
+        filas.push_back({{"CCODAGE", std::to_string(100 + i)}});
     Agentes(filas);
 
     int fds[2];
@@ -104,7 +109,8 @@ TEST_F(TransferTest, KilledRunKeepsEveryCommittedRecordAndASecondRunCompletes) {
     Salida s = Lanzar({"--origen", carpeta, "--destino", base, "agentes"});
     EXPECT_EQ(s.estado, 0) << s.err;
     EXPECT_NE(s.out.find("Agentes Añadidos: 18,   Actualizados: 12"), std::string::npos) << s.out;
-    auto dup = Leer("select CODIGO, N from (select CODIGO, count(*) as N from AGENTESVENTA group by CODIGO) where N > 1");
+    auto dup = Leer("select CODIGO, N from (select CODIGO, count(*) as N from AGENTESVENTA group "
+                    "by CODIGO) where N > 1");
     EXPECT_TRUE(dup.empty());
     EXPECT_EQ(Leer("select CODIGO from AGENTESVENTA").size(), 30u);
 }

@@ -30,7 +30,8 @@ public:
     }
     std::vector<std::string> Textos() const {
         std::vector<std::string> t;
-        for (auto& e : estados) t.push_back(e.first);
+        for (auto& e : estados)
+            t.push_back(e.first);
         return t;
     }
     std::vector<std::pair<std::string, bool>> estados;
@@ -68,7 +69,8 @@ protected:
         std::vector<Fila_> filas;
         for (; !q.Eof(); q.Next()) {
             Fila_ f;
-            for (const std::string& c : Columnas(sql)) f[c] = q.FieldByName(c).AsVariant();
+            for (const std::string& c : Columnas(sql))
+                f[c] = q.FieldByName(c).AsVariant();
             filas.push_back(f);
         }
         q.Close();
@@ -96,8 +98,10 @@ protected:
             std::size_t j = lista.find(',', i);
             if (j == std::string::npos) j = lista.size();
             std::string n = lista.substr(i, j - i);
-            while (!n.empty() && n.front() == ' ') n.erase(0, 1);
-            while (!n.empty() && n.back() == ' ') n.pop_back();
+            while (!n.empty() && n.front() == ' ')
+                n.erase(0, 1);
+            while (!n.empty() && n.back() == ' ')
+                n.pop_back();
             c.push_back(n);
             i = j + 1;
         }
@@ -111,6 +115,12 @@ protected:
     std::unique_ptr<TDatos> datos;
 };
 
-inline std::string S(const Variant& v) { return std::get<std::string>(v); }
-inline int32_t I(const Variant& v) { return std::get<int32_t>(v); }
-inline double D(const Variant& v) { return std::get<double>(v); }
+inline std::string S(const Variant& v) {
+    return std::get<std::string>(v);
+}
+inline int32_t I(const Variant& v) {
+    return std::get<int32_t>(v);
+}
+inline double D(const Variant& v) {
+    return std::get<double>(v);
+}

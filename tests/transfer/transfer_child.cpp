@@ -12,12 +12,15 @@ class Espera : public Interfaz {
 public:
     explicit Espera(int k) : k_(k) {}
     void MostrarEstado(const std::string&, bool) override {}
-    void Aviso(const std::string& t, const RegistroEnCurso&) override { std::fprintf(stderr, "%s\n", t.c_str()); }
+    void Aviso(const std::string& t, const RegistroEnCurso&) override {
+        std::fprintf(stderr, "%s\n", t.c_str());
+    }
     void AtenderMensajes() override {
         if (++n_ < k_) return;
         std::printf("%d\n", n_);
         std::fflush(stdout);
-        for (;;) pause();
+        for (;;)
+            pause();
     }
 
 private:
