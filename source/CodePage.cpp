@@ -1,5 +1,7 @@
 #include "CodePage.h"
 
+#include "common/Utf8.h"
+
 #include <array>
 
 namespace codepage_tables {
@@ -42,19 +44,6 @@ constexpr std::pair<uint8_t, int> kDrivers[] = {
     {0xCB, 1253}, {0xCA, 1254}, {0x86, 737},  {0x87, 852},  {0x88, 857},
 };
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // The Spanish letters (ñ Ñ á é í ó ú ü ç º ª and capitals) as bytes of each page.
 constexpr std::string_view kSpanish850 = "\xA4\xA5\xA0\x82\xA1\xA2\xA3\x81\x87\xA7\xA6"
                                          "\xB5\x90\xD6\xE0\xE9\x9A\x80";
@@ -89,22 +78,16 @@ bool CodePage::Decode(std::string_view bytes, std::string& utf8, uint8_t& bad) c
             bad = b;
             return false;
         }
-        AppendUtf8(utf8, cp);
+        utf8::Append(utf8, cp);
     }
     return true;
 }
 
-std::optional<std::string> CodePage::Encode(std::string_view utf8) const {
+std::optional<std::string> CodePage::Encode(std::string_view text) const {
     std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        auto b = static_cast<uint8_t>(utf8[i]);
-        char32_t cp;
-        int n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-        if (n == 0 || i + n > utf8.size()) return std::nullopt;
-        cp = n == 1 ? b : b & (0xFF >> (n + 1));
-        for (int k = 1; k < n; ++k)
-            cp = (cp << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3F);
-        i += n;
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        if (!utf8::Next(text, i, cp)) return std::nullopt;
         if (cp < 0x80) {
             out += static_cast<char>(cp);
             continue;

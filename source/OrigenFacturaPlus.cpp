@@ -1,5 +1,7 @@
 #include "OrigenFacturaPlus.h"
 
+#include "common/Utf8.h"
+
 namespace {
 
 // Open reports by tag: the four main queries say what they are opening.
@@ -31,18 +33,6 @@ const char* TextoDespues(int tag) {
     default:
         return nullptr;
     }
-}
-
-// The first n characters (not bytes) of a UTF-8 text.
-std::string Primeros(const std::string& s, std::size_t n) {
-    std::size_t i = 0, chars = 0;
-    while (i < s.size() && chars < n) {
-        ++i;
-        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
-            ++i;
-        ++chars;
-    }
-    return s.substr(0, i);
 }
 
 } // namespace
@@ -114,7 +104,7 @@ std::string OrigenFacturaPlus::NombreProvincia(const std::string& codigo) {
         qProvincias.SetParam("ParCodigo", codigo);
         qProvincias.Open();
         qProvincias.First();
-        nombre = Primeros(qProvincias.FieldByName("CNOMPROV").AsString(), 25);
+        nombre = utf8::FirstChars(qProvincias.FieldByName("CNOMPROV").AsString(), 25);
     } catch (const std::exception&) {
         // A province that cannot be read is left empty; the record goes on without it.
         nombre.clear();

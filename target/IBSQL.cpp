@@ -295,6 +295,14 @@ IBField& IBSQL::FieldByName(std::string_view name) {
     throw Error("La columna '" + std::string(name) + "' no existe en el resultado de " + Where());
 }
 
+IBField& IBSQL::Field(int index) {
+    Prepare();
+    if (index < 0 || index >= static_cast<int>(fields_.size()))
+        throw Error("La columna " + std::to_string(index) + " no existe en el resultado de " +
+                    Where());
+    return *fields_[index];
+}
+
 // ---- IBParam ----
 
 void IBParam::Set(short type, short scale, const void* data, std::size_t len) {

@@ -107,6 +107,7 @@ public:
 
     IBParam& ParamByName(std::string_view name);
     IBField& FieldByName(std::string_view name);
+    IBField& Field(int index); // result columns in their order
     int ParamCount();
     int FieldCount();
     // Counts the preparations made, so that callers can see a statement reused or prepared anew.

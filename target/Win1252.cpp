@@ -1,6 +1,7 @@
 #include "Win1252.h"
 
 #include "common/Error.h"
+#include "common/Utf8.h"
 
 #include <array>
 #include <cstdint>
@@ -14,50 +15,11 @@ constexpr std::array<char32_t, 32> kAlto = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Decodes one code point at `i`, advancing it; returns false on malformed UTF-8.
-bool NextCodePoint(std::string_view s, std::size_t& i, char32_t& cp) {
-    auto b = static_cast<unsigned char>(s[i]);
-    int extra = b < 0x80           ? 0
-                : (b >> 5) == 0x6  ? 1
-                : (b >> 4) == 0xE  ? 2
-                : (b >> 3) == 0x1E ? 3
-                                   : -1;
-    if (extra < 0 || i + extra >= s.size()) return false;
-    cp = extra == 0 ? b : b & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-        auto c = static_cast<unsigned char>(s[i + k]);
-        if ((c & 0xC0) != 0x80) return false;
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    static constexpr char32_t kMinimo[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < kMinimo[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
-    return true;
-}
-
 std::string Describe(char32_t cp) {
     char codigo[16];
     std::snprintf(codigo, sizeof codigo, "U+%04X", static_cast<unsigned>(cp));
     std::string texto;
-    AppendUtf8(texto, cp);
+    utf8::Append(texto, cp);
     return "'" + texto + "' (" + codigo + ")";
 }
 
@@ -68,7 +30,7 @@ std::string Utf8ToCp1252(std::string_view utf8, const std::string& donde) {
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
         char32_t cp = 0;
-        if (!NextCodePoint(utf8, i, cp))
+        if (!utf8::Next(utf8, i, cp))
             throw Error(donde + ": el texto no es UTF-8 válido (byte " + std::to_string(i) + ")");
         if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
             out += static_cast<char>(cp);
@@ -92,14 +54,7 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
         auto b = static_cast<unsigned char>(c);
         char32_t cp = b;
         if (b >= 0x80 && b < 0xA0 && kAlto[b - 0x80] != 0) cp = kAlto[b - 0x80];
-        AppendUtf8(out, cp);
+        utf8::Append(out, cp);
     }
     return out;
-}
-
-std::size_t Utf8Length(std::string_view utf8) {
-    std::size_t n = 0;
-    for (char c : utf8)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-    return n;
 }

@@ -10,6 +10,3 @@ std::string Utf8ToCp1252(std::string_view utf8, const std::string& donde);
 // Windows-1252 to UTF-8. The five bytes that Windows-1252 leaves undefined pass as the C1
 // control characters of the same number, as Windows itself converts them.
 std::string Cp1252ToUtf8(std::string_view bytes);
-
-// Number of characters (code points) of a UTF-8 text.
-std::size_t Utf8Length(std::string_view utf8);

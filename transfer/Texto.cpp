@@ -1,5 +1,7 @@
 #include "Texto.h"
 
+#include "common/Utf8.h"
+
 namespace {
 bool Blanco(char c) {
     return static_cast<unsigned char>(c) <= 32;
@@ -7,14 +9,7 @@ bool Blanco(char c) {
 } // namespace
 
 std::string Primeros(const std::string& s, std::size_t n) {
-    std::size_t i = 0, chars = 0;
-    while (i < s.size() && chars < n) {
-        ++i;
-        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
-            ++i;
-        ++chars;
-    }
-    return s.substr(0, i);
+    return utf8::FirstChars(s, n);
 }
 
 std::string SinIniciales(const std::string& s) {

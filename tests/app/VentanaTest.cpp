@@ -1,11 +1,9 @@
 // The window, offscreen, with its boxes answered by the test.
 #include "DbfWriter.h"
 #include "Editores.h"
-#include "IBDatabase.h"
-#include "IBSQL.h"
-#include "IBTransaction.h"
 #include "TDatos.h"
 #include "TForm1.h"
+#include "TargetReader.h"
 #include "TempDir.h"
 #include "TestDatabase.h"
 
@@ -68,19 +66,8 @@ private:
 };
 
 std::string Leer(const std::string& base, const std::string& sql, const std::string& columna) {
-    IBDatabase db;
-    IBTransaction tr(db);
-    db.SetDefaultTransaction(&tr);
-    db.SetDatabaseName(base);
-    db.Open();
-    tr.StartTransaction();
-    IBSQL q(db, tr);
-    q.SetText(sql);
-    q.ExecQuery();
-    std::string v = q.FieldByName(columna).AsString();
-    q.Close();
-    tr.Commit();
-    return v;
+    auto rows = QueryRows(base, sql);
+    return rows.empty() ? std::string() : std::to_string(std::get<int32_t>(rows[0].at(columna)));
 }
 
 std::string Bytes(const std::string& path) {
