@@ -28,7 +28,7 @@ inline void Append(std::string& out, char32_t cp) {
 // surrogate sequences.
 inline bool Next(std::string_view s, std::size_t& i, char32_t& cp) {
     auto b = static_cast<unsigned char>(s[i]);
-    int extra = b < 0x80            ? 0
+    int extra = b < 0x80           ? 0
                 : (b >> 5) == 0x6  ? 1
                 : (b >> 4) == 0xE  ? 2
                 : (b >> 3) == 0x1E ? 3
@@ -59,7 +59,8 @@ inline std::string FirstChars(const std::string& s, std::size_t n) {
     std::size_t i = 0, chars = 0;
     while (i < s.size() && chars < n) {
         ++i;
-        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+        while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
+            ++i;
         ++chars;
     }
     return s.substr(0, i);

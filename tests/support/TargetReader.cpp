@@ -28,7 +28,8 @@ std::vector<Row> QueryRows(const std::string& database, const std::string& sql) 
         q.ExecQuery();
         for (; !q.Eof(); q.Next()) {
             Row r;
-            for (int i = 0; i < q.FieldCount(); ++i) r[q.Field(i).Name()] = q.Field(i).AsVariant();
+            for (int i = 0; i < q.FieldCount(); ++i)
+                r[q.Field(i).Name()] = q.Field(i).AsVariant();
             rows.push_back(std::move(r));
         }
     });

@@ -3,15 +3,13 @@
 #include "IBDatabase.h"
 #include "IBSQL.h"
 #include "IBTransaction.h"
+#include "KillChild.h"
 #include "TempDir.h"
 #include "TestDatabase.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdio>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -162,25 +160,9 @@ TEST_F(ConnectionTest, CommitRetainingKeepsCursorOpen) {
 }
 
 TEST_F(ConnectionTest, WorkCommittedRetainingSurvivesKill) {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        close(fds[0]);
-        execl(FB_CHILD, FB_CHILD, path.c_str(), "3", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    char buffer[16] = {};
-    ASSERT_GT(read(fds[0], buffer, sizeof buffer - 1), 0);
-    close(fds[0]);
-    EXPECT_STREQ(buffer, "listo\n");
-    kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
+    KilledChild c = RunUntilItSpeaksThenKill({FB_CHILD, path, "3"});
+    EXPECT_EQ(c.said, "listo\n");
+    EXPECT_TRUE(c.killedBySignal);
 
     Target t(path);
     EXPECT_EQ(t.Count("select count(*) as N from TARIFAS where IDTARIFAS > 100"), 3)

@@ -1,8 +1,8 @@
 // The batch program as an operator runs it, and a run that dies in the middle.
+#include "KillChild.h"
 #include "TransferFixture.h"
 
 #include <array>
-#include <csignal>
 #include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -85,25 +85,9 @@ TEST_F(TransferTest, KilledRunKeepsEveryCommittedRecordAndASecondRunCompletes) {
         filas.push_back({{"CCODAGE", std::to_string(100 + i)}});
     Agentes(filas);
 
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    pid_t hijo = fork();
-    ASSERT_GE(hijo, 0);
-    if (hijo == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        close(fds[0]);
-        execl(TRANSFER_CHILD, TRANSFER_CHILD, carpeta.c_str(), base.c_str(), "12",
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    char b[16] = {};
-    ASSERT_GT(read(fds[0], b, sizeof b - 1), 0);
-    close(fds[0]);
-    EXPECT_STREQ(b, "12\n");
-    kill(hijo, SIGKILL);
-    int st = 0;
-    waitpid(hijo, &st, 0);
+    KilledChild c = RunUntilItSpeaksThenKill({TRANSFER_CHILD, carpeta, base, "12"});
+    EXPECT_EQ(c.said, "12\n");
+    EXPECT_TRUE(c.killedBySignal);
     EXPECT_EQ(Leer("select CODIGO from AGENTESVENTA").size(), 12u);
 
     Salida s = Lanzar({"--origen", carpeta, "--destino", base, "agentes"});
