@@ -43,7 +43,7 @@ void IBDatabase::Open() {
     AddDpbString(dpb, isc_dpb_password, kPassword);
     ISC_STATUS_ARRAY st;
     isc_db_handle h = 0;
-    isc_attach_database(st, 0, nombre_.c_str(), &h, static_cast<short>(dpb.size()), dpb.data());
+    api_.attach(st, nombre_.c_str(), &h, static_cast<short>(dpb.size()), dpb.data());
     CheckStatus(st, "conectar con " + nombre_);
     handle_ = h;
     ++attaches_;
@@ -54,7 +54,7 @@ void IBDatabase::Close() {
     if (!Connected()) return;
     if (transaccion_ && transaccion_->InTransaction()) transaccion_->Commit();
     ISC_STATUS_ARRAY st;
-    isc_detach_database(st, &handle_);
+    api_.detach(st, &handle_);
     handle_ = 0;
     ++generacion_;
     CheckStatus(st, "desconectar de " + nombre_);

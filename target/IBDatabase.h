@@ -1,5 +1,7 @@
 #pragma once
 // The connection to the target database (IBDatabase1).
+#include "FbApi.h"
+
 #include <ibase.h>
 
 #include <string>
@@ -23,6 +25,8 @@ public:
 
     void SetDefaultTransaction(IBTransaction* tr) { transaccion_ = tr; }
     isc_db_handle* Handle() { return &handle_; }
+    // The client-library calls this connection, its transaction and its statements make.
+    FbApi& Api() { return api_; }
 
     // How many attaches this object has made; a reused connection does not count again.
     int AttachCount() const { return attaches_; }
@@ -34,6 +38,7 @@ public:
     static constexpr const char* kPassword = "quietlamp";
 
 private:
+    FbApi api_;
     std::string nombre_;
     isc_db_handle handle_ = 0;
     IBTransaction* transaccion_ = nullptr;

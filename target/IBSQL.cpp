@@ -234,18 +234,18 @@ void IBSQL::ExecQuery() {
     XSQLDA* in = in_.Count() > 0 ? in_.Get() : nullptr;
     if (statementType_ == isc_info_sql_stmt_select ||
         statementType_ == isc_info_sql_stmt_select_for_upd) {
-        isc_dsql_execute(st, tr_.Handle(), &handle_, kDialect, in);
+        db_.Api().execute(st, tr_.Handle(), &handle_, kDialect, in, nullptr);
         CheckStatus(st, "ejecutar " + Where());
         cursorOpen_ = true;
         trGeneration_ = tr_.Generation();
         eof_ = false;
         Next();
     } else if (out_.Count() > 0) {
-        isc_dsql_execute2(st, tr_.Handle(), &handle_, kDialect, in, out_.Get());
+        db_.Api().execute(st, tr_.Handle(), &handle_, kDialect, in, out_.Get());
         CheckStatus(st, "ejecutar " + Where());
         eof_ = false;
     } else {
-        isc_dsql_execute(st, tr_.Handle(), &handle_, kDialect, in);
+        db_.Api().execute(st, tr_.Handle(), &handle_, kDialect, in, nullptr);
         CheckStatus(st, "ejecutar " + Where());
     }
 }
@@ -253,7 +253,7 @@ void IBSQL::ExecQuery() {
 bool IBSQL::Next() {
     if (!Open() || eof_) return false;
     ISC_STATUS_ARRAY st;
-    ISC_STATUS r = isc_dsql_fetch(st, &handle_, kDialect, out_.Get());
+    ISC_STATUS r = db_.Api().fetch(st, &handle_, kDialect, out_.Get());
     if (r == 100) {
         eof_ = true;
         ZeroColumns();

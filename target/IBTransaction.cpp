@@ -22,7 +22,7 @@ void IBTransaction::StartTransaction() {
         throw Error("No se puede iniciar la transacción: no hay conexión con la base de datos");
     ISC_STATUS_ARRAY st;
     isc_tr_handle h = 0;
-    isc_start_transaction(st, &h, 1, db_.Handle(), 0, nullptr);
+    db_.Api().start(st, &h, db_.Handle());
     CheckStatus(st, "iniciar la transacción");
     handle_ = h;
     ++generacion_;
@@ -31,14 +31,14 @@ void IBTransaction::StartTransaction() {
 void IBTransaction::CommitRetaining() {
     if (!InTransaction()) throw Error("La transacción no está activa");
     ISC_STATUS_ARRAY st;
-    isc_commit_retaining(st, &handle_);
+    db_.Api().commitRetaining(st, &handle_);
     CheckStatus(st, "confirmar la transacción");
 }
 
 void IBTransaction::Commit() {
     if (!InTransaction()) throw Error("La transacción no está activa");
     ISC_STATUS_ARRAY st;
-    isc_commit_transaction(st, &handle_);
+    db_.Api().commit(st, &handle_);
     CheckStatus(st, "confirmar la transacción");
     handle_ = 0;
     ++generacion_;
@@ -47,7 +47,7 @@ void IBTransaction::Commit() {
 void IBTransaction::Rollback() {
     if (!InTransaction()) return;
     ISC_STATUS_ARRAY st;
-    isc_rollback_transaction(st, &handle_);
+    db_.Api().rollback(st, &handle_);
     CheckStatus(st, "deshacer la transacción");
     handle_ = 0;
     ++generacion_;

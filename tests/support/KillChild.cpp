@@ -9,7 +9,8 @@ KilledChild RunUntilItSpeaksThenKill(const std::vector<std::string>& argv) {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
     std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");

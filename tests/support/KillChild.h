@@ -5,7 +5,7 @@
 #include <vector>
 
 struct KilledChild {
-    std::string said;      // what it printed before it was killed
+    std::string said; // what it printed before it was killed
     bool killedBySignal = false;
 };
 

@@ -1,4 +1,5 @@
 // The connection and the transaction against real embedded databases.
+#include "FallaRed.h"
 #include "FbError.h"
 #include "IBDatabase.h"
 #include "IBSQL.h"
@@ -167,6 +168,35 @@ TEST_F(ConnectionTest, WorkCommittedRetainingSurvivesKill) {
     Target t(path);
     EXPECT_EQ(t.Count("select count(*) as N from TARIFAS where IDTARIFAS > 100"), 3)
         << "the three rows committed retaining are there, the uncommitted fourth is not";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ConnectionTest, FailedDetachAndFetchAreReportedAndLeaveAConsistentState) {
+    IBDatabase db;
+    IBTransaction tr(db);
+    db.SetDefaultTransaction(&tr);
+    db.SetDatabaseName(path);
+    db.Open();
+    tr.StartTransaction();
+    IBSQL sel(db, tr);
+    sel.SetText("select IDMONEDAS from MONEDAS");
+    db.Api().fetch = [](ISC_STATUS* st, isc_stmt_handle*, unsigned short, XSQLDA*) {
+        return FallaRed(st);
+    };
+    EXPECT_THROW(sel.ExecQuery(), FbError);
+    db.Api().fetch = isc_dsql_fetch;
+    sel.Close();
+    tr.Commit();
+
+    db.Api().detach = [](ISC_STATUS* st, isc_db_handle* h) {
+        isc_detach_database(st, h); // really let go, then report a failure as a lost link would
+        return FallaRed(st);
+    };
+    EXPECT_THROW(db.Close(), FbError);
+    EXPECT_FALSE(db.Connected()) << "the handle is gone whatever the library said";
 }
 
 } // namespace

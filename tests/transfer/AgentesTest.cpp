@@ -1,4 +1,5 @@
 // The agents transfer end to end: dBase folder in, rows of a real target database out.
+#include "FallaRed.h"
 #include "FbError.h"
 #include "TransferFixture.h"
 
@@ -235,6 +236,34 @@ TEST_F(TransferTest, CodeLookups) {
     EXPECT_TRUE(dup == 9 || dup == 8);
     EXPECT_EQ(datos->BuscarIdAgenteVenta("001"), 4);
     EXPECT_EQ(datos->BuscarIdAgenteVenta(" 001"), 0) << "no trimming on the client side";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TransferTest, FailedCommitEndsTheRunAndTheRecordWaitsForTheNextCommit) {
+    Agentes({Agente("001"), Agente("002"), Agente("003")});
+    int commits = 0;
+    datos->IBDatabase1.Api().commitRetaining = [&](ISC_STATUS* st, isc_tr_handle* tr) {
+        if (++commits == 3) return FallaRed(st); // the default's commit, then records 1 and 2
+        return isc_commit_retaining(st, tr);
+    };
+    try {
+        datos->TraspasoAgentes();
+        FAIL();
+    } catch (const FbError& e) {
+        EXPECT_NE(std::string(e.what()).find("Unable to complete network request"),
+                  std::string::npos)
+            << e.what();
+        EXPECT_EQ(e.SqlCode(), -902);
+    }
+    EXPECT_EQ(ui.Textos().back(), "Actualizando Agentes");
+    EXPECT_EQ(datos->RegistrosAnadidos, 2) << "the counts keep the values reached";
+    EXPECT_EQ(Leer("select CODIGO from AGENTESVENTA").size(), 1u)
+        << "record 2 is not committed yet";
+    datos->Cerrar();
+    EXPECT_EQ(Leer("select CODIGO from AGENTESVENTA").size(), 2u) << "the closing commit takes it";
 }
 
 } // namespace
