@@ -3,6 +3,7 @@
 #include "TransferFixture.h"
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -97,6 +98,49 @@ TEST_F(TransferTest, KilledRunKeepsEveryCommittedRecordAndASecondRunCompletes) {
                     "by CODIGO) where N > 1");
     EXPECT_TRUE(dup.empty());
     EXPECT_EQ(Leer("select CODIGO from AGENTESVENTA").size(), 30u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TransferTest, InterruptStopsAfterTheCurrentRecordWithoutSummary) {
+    datos.reset();
+    std::vector<Fila> filas;
+    for (int i = 1; i <= 500; ++i) filas.push_back({{"CCODAGE", std::to_string(i)}});
+    Agentes(filas);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    pid_t hijo = fork();
+    ASSERT_GE(hijo, 0);
+    if (hijo == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        execl(LOTE, LOTE, "--origen", carpeta.c_str(), "--destino", base.c_str(), "agentes",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    FILE* f = fdopen(out[0], "r");
+    char linea[256];
+    std::string salida;
+    while (std::fgets(linea, sizeof linea, f)) {
+        salida += linea;
+        if (std::string(linea) == "Actualizando Agentes\n") {
+            kill(hijo, SIGINT);
+            break;
+        }
+    }
+    while (std::fgets(linea, sizeof linea, f)) salida += linea;
+    std::fclose(f);
+    int st = 0;
+    waitpid(hijo, &st, 0);
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), 2);
+    EXPECT_EQ(salida.find("Agentes Añadidos"), std::string::npos) << salida;
+    std::size_t hechos = Leer("select CODIGO from AGENTESVENTA").size();
+    EXPECT_GE(hechos, 1u);
+    EXPECT_LT(hechos, 500u);
 }
 
 } // namespace
