@@ -1,5 +1,6 @@
 // traspaso-maestros-lote: runs transfers from the command line, with no window and no questions.
 #include "FbError.h"
+#include "Senales.h"
 #include "TDatos.h"
 
 #include <chrono>
@@ -146,6 +147,7 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGINT, AlInterrumpir);
     std::signal(SIGTERM, AlInterrumpir);
+    RechazarCierrePorSenal(&interrumpido);
 
     int estado = 0;
     try {

@@ -19,11 +19,12 @@ struct FbApi {
     std::function<ISC_STATUS(ISC_STATUS*, isc_tr_handle*)> commitRetaining = isc_commit_retaining;
     std::function<ISC_STATUS(ISC_STATUS*, isc_tr_handle*)> commit = isc_commit_transaction;
     std::function<ISC_STATUS(ISC_STATUS*, isc_tr_handle*)> rollback = isc_rollback_transaction;
-    std::function<ISC_STATUS(ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short,
-                             XSQLDA*, XSQLDA*)>
+    std::function<ISC_STATUS(ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, XSQLDA*,
+                             XSQLDA*)>
         execute = [](ISC_STATUS* st, isc_tr_handle* tr, isc_stmt_handle* s, unsigned short d,
                      XSQLDA* in, XSQLDA* out) {
-            return out ? isc_dsql_execute2(st, tr, s, d, in, out) : isc_dsql_execute(st, tr, s, d, in);
+            return out ? isc_dsql_execute2(st, tr, s, d, in, out)
+                       : isc_dsql_execute(st, tr, s, d, in);
         };
     std::function<ISC_STATUS(ISC_STATUS*, isc_stmt_handle*, unsigned short, XSQLDA*)> fetch =
         isc_dsql_fetch;

@@ -107,7 +107,8 @@ namespace {
 TEST_F(TransferTest, InterruptStopsAfterTheCurrentRecordWithoutSummary) {
     datos.reset();
     std::vector<Fila> filas;
-    for (int i = 1; i <= 500; ++i) filas.push_back({{"CCODAGE", std::to_string(i)}});
+    for (int i = 1; i <= 500; ++i)
+        filas.push_back({{"CCODAGE", std::to_string(i)}});
     Agentes(filas);
     int out[2];
     ASSERT_EQ(pipe(out), 0);
@@ -131,7 +132,8 @@ TEST_F(TransferTest, InterruptStopsAfterTheCurrentRecordWithoutSummary) {
             break;
         }
     }
-    while (std::fgets(linea, sizeof linea, f)) salida += linea;
+    while (std::fgets(linea, sizeof linea, f))
+        salida += linea;
     std::fclose(f);
     int st = 0;
     waitpid(hijo, &st, 0);
