@@ -18,12 +18,11 @@ constexpr unsigned char kEndOfFile = 0x1A;
 constexpr unsigned char kDeleted = '*';
 constexpr unsigned char kActive = ' ';
 
-// Version bytes written by dBase II-7, FoxBase, FoxPro, Visual FoxPro and Clipper.
+// Version bytes written by dBase III to V, FoxBase, FoxPro, Visual FoxPro and Clipper.
 bool KnownVersion(uint8_t v) {
     switch (v) {
     case 0x02:
     case 0x03:
-    case 0x04:
     case 0x05:
     case 0x30:
     case 0x31:
@@ -119,6 +118,9 @@ void DbfTable::Map() {
 
 void DbfTable::ReadHeader() {
     version_ = data_[0];
+    // dBase 7 describes its fields in 48 bytes instead of 32; no FacturaPlus version writes it.
+    if ((version_ & 0x07) == 0x04)
+        Fail("es una tabla de dBase 7 (byte de versión " + Hex(version_) + "), que no se admite");
     if (!KnownVersion(version_))
         Fail("el byte de versión " + Hex(version_) + " no es el de una tabla dBase");
     headerRecords_ = Le32(data_ + 4);

@@ -253,6 +253,18 @@ private slots:
         form->DirectoryEditDatosFacturaPlus->AbrirDialogo();
         QCOMPARE(form->DirectoryEditDatosFacturaPlus->text(), QString::fromStdString(otra));
         QCOMPARE(datos->Session1().GetAlias("Aux_Impor_FacturaPlus").params.at("PATH"), otra);
+
+        // A cancel hands back the editor's own folder: the alias stays on it.
+        form->DirectoryEditDatosFacturaPlus->Dialogo = [](const QString& actual) { return actual; };
+        form->DirectoryEditDatosFacturaPlus->AbrirDialogo();
+        QCOMPARE(datos->Session1().GetAlias("Aux_Impor_FacturaPlus").params.at("PATH"), otra);
+
+        // The next transfer reads the tables of the chosen folder.
+        WriteFacturaPlusTable(otra, "agentes", {{{"CCODAGE", "900"}}});
+        Contestador c;
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QCOMPARE(c.cajas.size(), std::size_t(1));
+        QCOMPARE(c.cajas[0].texto, QString("Agentes Añadidos: 1,   Actualizados: 0"));
     }
 
     void closingBeforeAnyTransferLeavesTheTargetUntouched() {

@@ -234,6 +234,7 @@ TEST(DbfTableTest, BrokenFilesGiveErrorsThatNameFileAndFault) {
         {"short", [] { return Good().substr(0, 20); }, "tiene 20 bytes, menos que los 32"},
         {"text file", [] { return std::string("REF;NOMBRE\nA;uno\nB;dos\nC;tres\nD;cuatro\n"); },
          "no es el de una tabla dBase"},
+        {"dBase 7", [] { return With(0, "\x04"); }, "es una tabla de dBase 7"},
         {"header under 65", [] { return With(8, std::string("\x20\x00", 2)); },
          "menos de los que ocupa un solo campo"},
         {"header past end", [] { return With(8, std::string("\x00\x10", 2)); },
