@@ -1,4 +1,5 @@
 // traspaso-maestros: the window program.
+#include "Senales.h"
 #include "TDatos.h"
 #include "TForm1.h"
 
@@ -6,8 +7,18 @@
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
+#include <QTimer>
+
+#include <csignal>
 
 namespace {
+
+// Set by SIGINT or SIGTERM; the window then closes as if asked to, so that a running transfer
+// stops after its current record instead of losing its connection in the middle of it.
+volatile std::sig_atomic_t senal = 0;
+void AlRecibirSenal(int) {
+    senal = 1;
+}
 
 // The data module reports through the window, which is created after it.
 class ReporteroVentana : public Interfaz {
@@ -51,6 +62,14 @@ int main(int argc, char** argv) {
         TForm1 Form1(Datos);
         reportero.form = &Form1;
         Form1.show();
+        std::signal(SIGINT, AlRecibirSenal);
+        std::signal(SIGTERM, AlRecibirSenal);
+        RechazarCierrePorSenal(&senal);
+        QTimer vigia;
+        QObject::connect(&vigia, &QTimer::timeout, &Form1, [&Form1] {
+            if (senal) Form1.close();
+        });
+        vigia.start(200);
         resultado = app.exec();
         reportero.form = nullptr;
     } // the window goes before the data module
