@@ -5,6 +5,7 @@
 #include "IBSQL.h"
 #include "IBTransaction.h"
 #include "KillChild.h"
+#include "TargetConnection.h"
 #include "TempDir.h"
 #include "TestDatabase.h"
 
@@ -13,27 +14,6 @@
 #include <cstdio>
 
 namespace {
-
-struct Target {
-    IBDatabase db;
-    IBTransaction tr{db};
-    explicit Target(const std::string& path) {
-        db.SetDefaultTransaction(&tr);
-        db.SetDatabaseName(path);
-    }
-    int Count(const std::string& sql) {
-        if (!db.Connected()) db.Open();
-        bool started = !tr.InTransaction();
-        if (started) tr.StartTransaction();
-        IBSQL q(db, tr);
-        q.SetText(sql);
-        q.ExecQuery();
-        int n = q.FieldByName("N").AsInteger();
-        q.Close();
-        if (started) tr.Commit();
-        return n;
-    }
-};
 
 class ConnectionTest : public ::testing::Test {
 protected:
@@ -175,13 +155,10 @@ TEST_F(ConnectionTest, WorkCommittedRetainingSurvivesKill) {
 namespace {
 
 TEST_F(ConnectionTest, FailedDetachAndFetchAreReportedAndLeaveAConsistentState) {
-    IBDatabase db;
-    IBTransaction tr(db);
-    db.SetDefaultTransaction(&tr);
-    db.SetDatabaseName(path);
-    db.Open();
-    tr.StartTransaction();
-    IBSQL sel(db, tr);
+    Target t(path);
+    t.Begin();
+    IBDatabase& db = t.db;
+    IBSQL sel(db, t.tr);
     sel.SetText("select IDMONEDAS from MONEDAS");
     db.Api().fetch = [](ISC_STATUS* st, isc_stmt_handle*, unsigned short, XSQLDA*) {
         return FallaRed(st);
@@ -189,7 +166,7 @@ TEST_F(ConnectionTest, FailedDetachAndFetchAreReportedAndLeaveAConsistentState) 
     EXPECT_THROW(sel.ExecQuery(), FbError);
     db.Api().fetch = isc_dsql_fetch;
     sel.Close();
-    tr.Commit();
+    t.tr.Commit();
 
     db.Api().detach = [](ISC_STATUS* st, isc_db_handle* h) {
         isc_detach_database(st, h); // really let go, then report a failure as a lost link would

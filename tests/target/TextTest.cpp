@@ -3,6 +3,7 @@
 #include "IBSQL.h"
 #include "IBTransaction.h"
 #include "NamedParams.h"
+#include "TargetConnection.h"
 #include "TempDir.h"
 #include "TestDatabase.h"
 #include "Win1252.h"
@@ -45,13 +46,9 @@ TEST(TextToTargetTest, AccentStoredAsWindows1252Byte) {
     TempDir dir;
     std::string path = dir.File("orvalia.fdb");
     CreateFixtureDatabase(path);
-    IBDatabase db;
-    IBTransaction tr(db);
-    db.SetDefaultTransaction(&tr);
-    db.SetDatabaseName(path);
-    db.Open();
-    tr.StartTransaction();
-    IBSQL sql(db, tr);
+    Target t(path);
+    t.Begin();
+    IBSQL sql(t.db, t.tr);
     sql.SetText("insert into AGENTESVENTA (IDAGENTESVENTA, PAIS) values (1, :PAIS)");
     sql.ParamByName("PAIS").SetAsString("ESPAÑA");
     sql.ExecQuery();
@@ -61,8 +58,8 @@ TEST(TextToTargetTest, AccentStoredAsWindows1252Byte) {
     } catch (const Error& e) {
         EXPECT_NE(std::string(e.what()).find("PAIS"), std::string::npos);
     }
-    tr.Commit();
-    db.Close();
+    t.tr.Commit();
+    t.db.Close();
     // Read back by another program, so that our own reading cannot hide a wrong byte.
     std::string out = RunIsql(path, "select ascii_val(substring(PAIS from 5 for 1)) as B, "
                                     "char_length(PAIS) as L from AGENTESVENTA;");
