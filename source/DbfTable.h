@@ -2,7 +2,7 @@
 // A dBase table (.dbf) mapped read-only into memory. The whole header is checked when the
 // file opens, so that reading a record can never go outside the file.
 #include "CodePage.h"
-#include "common/Error.h"
+#include "Error.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "LocalSql.h"
 
-#include "common/Error.h"
+#include "Error.h"
 
 #include <cctype>
 

@@ -1,6 +1,6 @@
 #include "OrigenFacturaPlus.h"
 
-#include "common/Utf8.h"
+#include "Utf8.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Errors of the Firebird client library, with the engine's full message and its codes.
-#include "common/Error.h"
+#include "Error.h"
 
 #include <ibase.h>
 

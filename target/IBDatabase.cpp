@@ -1,8 +1,8 @@
 #include "IBDatabase.h"
 
+#include "Error.h"
 #include "FbError.h"
 #include "IBTransaction.h"
-#include "common/Error.h"
 
 #include <cstring>
 #include <vector>

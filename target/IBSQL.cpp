@@ -1,11 +1,11 @@
 #include "IBSQL.h"
 
+#include "Error.h"
 #include "FbError.h"
 #include "IBDatabase.h"
 #include "IBTransaction.h"
 #include "NamedParams.h"
 #include "Win1252.h"
-#include "common/Error.h"
 
 #include <cfloat>
 #include <cmath>
@@ -327,13 +327,14 @@ void IBParam::SetAsString(std::string_view utf8) {
         const Declared& d = owner_->declaredIn_[i];
         if ((d.type == SQL_TEXT || d.type == SQL_VARYING) &&
             bytes.size() > static_cast<std::size_t>(d.length))
-            throw Error("Parámetro " + name_ + ": el texto «" + std::string(utf8) + "» tiene " +
-                        std::to_string(bytes.size()) + " caracteres y su columna admite " +
-                        std::to_string(d.length));
+            throw ValorNoAdmitido("Parámetro " + name_ + ": el texto «" + std::string(utf8) +
+                                  "» tiene " + std::to_string(bytes.size()) +
+                                  " caracteres y su columna admite " + std::to_string(d.length));
     }
     if (bytes.size() > 32767)
-        throw Error("Parámetro " + name_ + ": el texto tiene " + std::to_string(bytes.size()) +
-                    " caracteres, más de los 32767 que admite la base de datos");
+        throw ValorNoAdmitido("Parámetro " + name_ + ": el texto tiene " +
+                              std::to_string(bytes.size()) +
+                              " caracteres, más de los 32767 que admite la base de datos");
     Set(SQL_TEXT, 0, bytes.data(), bytes.size());
 }
 
@@ -342,14 +343,21 @@ void IBParam::SetAsInteger(int32_t v) {
 }
 
 void IBParam::SetAsSingle(double v) {
-    if (std::isfinite(v) && std::fabs(v) > FLT_MAX)
-        throw Error("Parámetro " + name_ + ": el valor " + std::to_string(v) +
-                    " no cabe en un número de precisión simple");
+    // An infinity or a NaN would be stored as such and read back as garbage by the product.
+    if (!std::isfinite(v))
+        throw ValorNoAdmitido("Parámetro " + name_ + ": el valor " + std::to_string(v) +
+                              " no es un número finito");
+    if (std::fabs(v) > FLT_MAX)
+        throw ValorNoAdmitido("Parámetro " + name_ + ": el valor " + std::to_string(v) +
+                              " no cabe en un número de precisión simple");
     float f = static_cast<float>(v);
     Set(SQL_FLOAT, 0, &f, sizeof f);
 }
 
 void IBParam::SetAsDouble(double v) {
+    if (!std::isfinite(v))
+        throw ValorNoAdmitido("Parámetro " + name_ + ": el valor " + std::to_string(v) +
+                              " no es un número finito");
     Set(SQL_DOUBLE, 0, &v, sizeof v);
 }
 

@@ -1,8 +1,8 @@
 #include "IBTransaction.h"
 
+#include "Error.h"
 #include "FbError.h"
 #include "IBDatabase.h"
-#include "common/Error.h"
 
 IBTransaction::IBTransaction(IBDatabase& db) : db_(db) {}
 

@@ -1,5 +1,7 @@
 #pragma once
 // The values that travel to and from the target: a date and time to the second, and a variant.
+#include "Error.h"
+
 #include <cstdint>
 #include <string>
 #include <variant>
@@ -20,3 +22,11 @@ using Variant = std::variant<std::monostate, int32_t, int64_t, double, std::stri
 inline bool IsNull(const Variant& v) {
     return std::holds_alternative<std::monostate>(v);
 }
+
+// A value that its parameter cannot take: a character Windows-1252 lacks, a text longer than its
+// column, a number that is not finite or does not fit. It is the record's data that is at fault,
+// never the connection, so a caller can treat it as "this value matches nothing".
+class ValorNoAdmitido : public Error {
+public:
+    using Error::Error;
+};

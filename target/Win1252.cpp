@@ -1,7 +1,8 @@
 #include "Win1252.h"
 
-#include "common/Error.h"
-#include "common/Utf8.h"
+#include "Error.h"
+#include "Utf8.h"
+#include "Valores.h"
 
 #include <array>
 #include <cstdint>
@@ -31,7 +32,8 @@ std::string Utf8ToCp1252(std::string_view utf8, const std::string& donde) {
     for (std::size_t i = 0; i < utf8.size();) {
         char32_t cp = 0;
         if (!utf8::Next(utf8, i, cp))
-            throw Error(donde + ": el texto no es UTF-8 válido (byte " + std::to_string(i) + ")");
+            throw ValorNoAdmitido(donde + ": el texto no es UTF-8 válido (byte " +
+                                  std::to_string(i) + ")");
         if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
             out += static_cast<char>(cp);
             continue;
@@ -40,8 +42,9 @@ std::string Utf8ToCp1252(std::string_view utf8, const std::string& donde) {
         while (k < kAlto.size() && (kAlto[k] == 0 || kAlto[k] != cp))
             ++k;
         if (k == kAlto.size())
-            throw Error(donde + ": el carácter " + Describe(cp) +
-                        " no existe en el juego de caracteres Windows-1252 de la base de datos");
+            throw ValorNoAdmitido(
+                donde + ": el carácter " + Describe(cp) +
+                " no existe en el juego de caracteres Windows-1252 de la base de datos");
         out += static_cast<char>(0x80 + k);
     }
     return out;

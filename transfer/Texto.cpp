@@ -1,6 +1,6 @@
 #include "Texto.h"
 
-#include "common/Utf8.h"
+#include "Utf8.h"
 
 namespace {
 bool Blanco(char c) {

@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <unistd.h>
 
-#ifndef TM_FIXTURES_DIR
-#error "TM_FIXTURES_DIR must name tests/fixtures"
+#ifndef TM_TEMPLATE_DB
+#error "TM_TEMPLATE_DB must name the fixture database the build makes"
 #endif
 
 namespace fs = std::filesystem;
@@ -38,11 +38,6 @@ std::string WriteScript(const std::string& text) {
     return path;
 }
 
-std::string CreateScript(const std::string& path) {
-    return "SET SQL DIALECT 1;\nCREATE DATABASE '" + path +
-           "' USER 'SYSDBA' PASSWORD 'quietlamp' PAGE_SIZE 4096;\n";
-}
-
 std::string Isql(const std::string& scriptPath, const std::string& database = "") {
     std::string cmd = "isql-fb -q -b -m -ch NONE ";
     if (!database.empty()) cmd += "-sqldialect 1 '" + database + "' ";
@@ -50,34 +45,11 @@ std::string Isql(const std::string& scriptPath, const std::string& database = ""
     return RunCommand(cmd);
 }
 
-std::string Template() {
-    static std::once_flag once;
-    static std::string path;
-    std::call_once(once, [] {
-        path = (fs::temp_directory_path() / ("tm-template-" + std::to_string(getpid()) + ".fdb"))
-                   .string();
-        fs::remove(path);
-        std::ifstream schema(std::string(TM_FIXTURES_DIR) + "/orvalia.sql");
-        std::stringstream text;
-        text << CreateScript(path) << schema.rdbuf();
-        std::string script = WriteScript(text.str());
-        Isql(script);
-        fs::remove(script);
-        std::atexit([] { fs::remove(path); });
-    });
-    return path;
-}
-
 } // namespace
 
 void CreateFixtureDatabase(const std::string& path) {
-    fs::copy_file(Template(), path, fs::copy_options::overwrite_existing);
-}
-
-void CreateEmptyDatabase(const std::string& path) {
-    std::string script = WriteScript(CreateScript(path) + "COMMIT;\n");
-    Isql(script);
-    fs::remove(script);
+    // Built by the build from tests/fixtures/orvalia.sql; copying is much cheaper than isql.
+    fs::copy_file(TM_TEMPLATE_DB, path, fs::copy_options::overwrite_existing);
 }
 
 std::string RunIsql(const std::string& database, const std::string& sql) {

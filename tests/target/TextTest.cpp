@@ -7,7 +7,7 @@
 #include "TempDir.h"
 #include "TestDatabase.h"
 #include "Win1252.h"
-#include "common/Error.h"
+#include "Error.h"
 
 #include <gtest/gtest.h>
 
