@@ -1,5 +1,7 @@
 #include "DbfTable.h"
 
+#include "Ascii.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -244,15 +246,8 @@ void DbfTable::ChoosePage() {
 }
 
 int DbfTable::FieldIndex(std::string_view name) const {
-    for (std::size_t i = 0; i < fields_.size(); ++i) {
-        const std::string& n = fields_[i].name;
-        if (n.size() != name.size()) continue;
-        bool same = true;
-        for (std::size_t k = 0; k < n.size() && same; ++k)
-            same = std::toupper(static_cast<unsigned char>(n[k])) ==
-                   std::toupper(static_cast<unsigned char>(name[k]));
-        if (same) return static_cast<int>(i);
-    }
+    for (std::size_t i = 0; i < fields_.size(); ++i)
+        if (ascii::EqualNoCase(fields_[i].name, name)) return static_cast<int>(i);
     return -1;
 }
 

@@ -1,5 +1,6 @@
 #include "LocalSql.h"
 
+#include "Ascii.h"
 #include "Error.h"
 
 #include <cctype>
@@ -54,8 +55,7 @@ bool IsKeyword(const Token& t, const char* word) {
     if (t.kind != Token::Name) return false;
     std::size_t n = 0;
     for (; word[n]; ++n)
-        if (n >= t.text.size() || std::tolower(static_cast<unsigned char>(t.text[n])) != word[n])
-            return false;
+        if (n >= t.text.size() || ascii::Lower(t.text[n]) != word[n]) return false;
     return n == t.text.size();
 }
 

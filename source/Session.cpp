@@ -1,26 +1,14 @@
 #include "Session.h"
 
+#include "Ascii.h"
+
 #include <filesystem>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Upper(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return r;
-}
-std::string Lower(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
-}
-
-} // namespace
+using ascii::Lower;
+using ascii::Upper;
 
 const std::vector<uint32_t>& OpenedTable::Matching(int column, std::string_view key) {
     static const std::vector<uint32_t> kNone;

@@ -1,18 +1,11 @@
 #include "SourceQuery.h"
 
+#include "Ascii.h"
+
 #include <cmath>
 #include <cstdio>
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 const char* KindName(FieldKind k) {
     switch (k) {
@@ -102,7 +95,7 @@ void SourceQuery::Parse() {
 void SourceQuery::SetParam(std::string_view name, const std::string& value) {
     Parse();
     for (auto& [n, v] : params_)
-        if (SameName(n, name)) {
+        if (ascii::EqualNoCase(n, name)) {
             v = value;
             return;
         }
@@ -208,7 +201,8 @@ void SourceQuery::Next() {
 
 SourceField SourceQuery::FieldByName(std::string_view name) const {
     for (std::size_t i = 0; i < layout_.size(); ++i)
-        if (SameName(layout_[i].name, name)) return SourceField(*this, static_cast<int>(i));
+        if (ascii::EqualNoCase(layout_[i].name, name))
+            return SourceField(*this, static_cast<int>(i));
     Fail("el campo '" + std::string(name) + "' no existe en la consulta");
 }
 

@@ -1,5 +1,6 @@
 #include "IBSQL.h"
 
+#include "Ascii.h"
 #include "Error.h"
 #include "FbError.h"
 #include "IBDatabase.h"
@@ -212,7 +213,7 @@ void IBSQL::Prepare() {
         const XSQLVAR& v = out_.Var(i);
         std::string name = v.aliasname_length > 0 ? std::string(v.aliasname, v.aliasname_length)
                                                   : std::string(v.sqlname, v.sqlname_length);
-        fields_.push_back(std::unique_ptr<IBField>(new IBField(*this, UpperAscii(name), i)));
+        fields_.push_back(std::unique_ptr<IBField>(new IBField(*this, ascii::Upper(name), i)));
     }
     prepared_ = true;
     ++prepares_;
@@ -281,7 +282,7 @@ int IBSQL::FieldCount() {
 
 IBParam& IBSQL::ParamByName(std::string_view name) {
     Prepare();
-    std::string upper = UpperAscii(name);
+    std::string upper = ascii::Upper(name);
     for (auto& p : params_)
         if (p->name_ == upper) return *p;
     throw Error("El parámetro '" + std::string(name) + "' no existe en la sentencia " + Where());
@@ -289,7 +290,7 @@ IBParam& IBSQL::ParamByName(std::string_view name) {
 
 IBField& IBSQL::FieldByName(std::string_view name) {
     Prepare();
-    std::string upper = UpperAscii(name);
+    std::string upper = ascii::Upper(name);
     for (auto& f : fields_)
         if (f->name_ == upper) return *f;
     throw Error("La columna '" + std::string(name) + "' no existe en el resultado de " + Where());

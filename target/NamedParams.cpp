@@ -1,5 +1,7 @@
 #include "NamedParams.h"
 
+#include "Ascii.h"
+
 namespace {
 
 bool IsNameStart(char c) {
@@ -36,13 +38,6 @@ std::size_t SkipUntil(std::string_view t, std::size_t i, std::string_view fin, s
 
 } // namespace
 
-std::string UpperAscii(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return r;
-}
-
 MarkedSql ReplaceNamedParams(std::string_view t) {
     MarkedSql r;
     r.sql.reserve(t.size());
@@ -59,7 +54,7 @@ MarkedSql ReplaceNamedParams(std::string_view t) {
             std::size_t j = i + 1;
             while (j < t.size() && IsNameChar(t[j]))
                 ++j;
-            r.names.push_back(UpperAscii(t.substr(i + 1, j - i - 1)));
+            r.names.push_back(ascii::Upper(t.substr(i + 1, j - i - 1)));
             r.sql += '?';
             i = j;
         } else {

@@ -11,5 +11,3 @@ struct MarkedSql {
 
 // A colon inside a string literal ('...' or "...") or a comment (-- or /* */) is not a parameter.
 MarkedSql ReplaceNamedParams(std::string_view text);
-
-std::string UpperAscii(std::string_view s);
