@@ -88,9 +88,10 @@ std::string OrigenFacturaPlus::NombreLargoArticulo(const std::string& codigo) {
             if (!linea.empty()) acumulado += linea;
             qArticulosNombreLargo.Next();
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // A missing or unreadable comment table leaves the article without a long name.
         acumulado.clear();
+        if (AlFallarBusqueda) AlFallarBusqueda(qArticulosNombreLargo.Name(), e.what());
     }
     qArticulosNombreLargo.Close();
     return acumulado;
@@ -105,9 +106,10 @@ std::string OrigenFacturaPlus::NombreProvincia(const std::string& codigo) {
         qProvincias.Open();
         qProvincias.First();
         nombre = utf8::FirstChars(qProvincias.FieldByName("CNOMPROV").AsString(), 25);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // A province that cannot be read is left empty; the record goes on without it.
         nombre.clear();
+        if (AlFallarBusqueda) AlFallarBusqueda(qProvincias.Name(), e.what());
     }
     qProvincias.Close();
     return nombre;

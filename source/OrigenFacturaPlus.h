@@ -21,9 +21,11 @@ public:
     // Deletes the alias when the session is active and the alias exists.
     void EliminarAlias();
 
-    // Side-table lookups; every error gives an empty text.
+    // Side-table lookups; every error gives an empty text, and is told to AlFallarBusqueda
+    // (the query's name and the engine's message) so that a run can say it once.
     std::string NombreLargoArticulo(const std::string& codigo);
     std::string NombreProvincia(const std::string& codigo);
+    std::function<void(const std::string& consulta, const std::string& error)> AlFallarBusqueda;
 
     Session Session1{"Session1_1"};
     SourceQuery qArticulos;
