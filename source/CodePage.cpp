@@ -44,12 +44,6 @@ constexpr std::pair<uint8_t, int> kDrivers[] = {
     {0xCB, 1253}, {0xCA, 1254}, {0x86, 737},  {0x87, 852},  {0x88, 857},
 };
 
-// The Spanish letters (ñ Ñ á é í ó ú ü ç º ª and capitals) as bytes of each page.
-constexpr std::string_view kSpanish850 = "\xA4\xA5\xA0\x82\xA1\xA2\xA3\x81\x87\xA7\xA6"
-                                         "\xB5\x90\xD6\xE0\xE9\x9A\x80";
-constexpr std::string_view kSpanish1252 = "\xF1\xD1\xE1\xE9\xED\xF3\xFA\xFC\xE7\xBA\xAA"
-                                          "\xC1\xC9\xCD\xD3\xDA\xDC\xC7";
-
 } // namespace
 
 std::optional<CodePage> CodePage::ByNumber(int number) {
@@ -62,6 +56,11 @@ std::optional<CodePage> CodePage::ForLanguageDriver(uint8_t driver) {
     for (auto [byte, page] : kDrivers)
         if (byte == driver) return ByNumber(page);
     return std::nullopt;
+}
+
+std::string CodePage::Name(int number) {
+    const char* family = number == 437 ? "DOS, EE. UU." : number >= 1250 ? "Windows" : "DOS";
+    return std::to_string(number) + " (" + family + ")";
 }
 
 char32_t CodePage::CodePointOf(uint8_t byte) const {
@@ -99,20 +98,4 @@ std::optional<std::string> CodePage::Encode(std::string_view text) const {
         out += static_cast<char>(0x80 + found);
     }
     return out;
-}
-
-void CodePageScorer::Add(std::string_view bytes) {
-    for (char c : bytes) {
-        if (static_cast<uint8_t>(c) < 0x80) continue;
-        if (kSpanish850.find(c) != std::string_view::npos) ++s850_;
-        if (kSpanish1252.find(c) != std::string_view::npos) ++s1252_;
-    }
-}
-
-CodePageGuess CodePageScorer::Result() const {
-    CodePageGuess g;
-    g.score850 = s850_;
-    g.score1252 = s1252_;
-    g.page = s1252_ > 0 && s1252_ >= 2 * s850_ ? 1252 : 850;
-    return g;
 }

@@ -13,6 +13,9 @@ public:
     // (no page recorded) and for bytes that name no page we know.
     static std::optional<CodePage> ForLanguageDriver(uint8_t driver);
 
+    // "850 (DOS)", "1252 (Windows)": a page as messages name it.
+    static std::string Name(int number);
+
     int Number() const { return number_; }
     // Decodes bytes; returns false at a byte the page does not define, setting `bad` to it.
     bool Decode(std::string_view bytes, std::string& utf8, uint8_t& bad) const;
@@ -26,13 +29,20 @@ private:
     const char32_t* high_; // code points of the bytes 0x80..0xFF
 };
 
-// How the page of a table without a language-driver byte is judged from its own text: the
-// bytes above 127 of its character fields are counted as the Spanish letters they would be in
-// code page 850 and in 1252; 1252 wins only when it scores at least twice as many.
+// How the page of a table without a language-driver byte is judged from its own text, between
+// DOS 850 and Windows 1252, the pages Spanish dBase tables are written in. Every byte above 127
+// is read both ways, each time with its neighbours, and weighs for the page in which it makes
+// Spanish: a letter whose case fits its neighbours' (E9 between lower-case letters is "é", not
+// "Ú"), a symbol where Spanish puts one (º after a digit, € by an amount), a line of box
+// drawing; and against a page in which it is a symbol inside a word, a box touching letters or a
+// byte the page does not define. A byte that reads as well both ways weighs for neither. The
+// heavier side wins; a tie, as with text that has no such bytes, is 850, the page of FacturaPlus
+// for DOS.
 struct CodePageGuess {
     int page = 850;
-    long score850 = 0;
+    long score850 = 0; // weight of the evidence for each page
     long score1252 = 0;
+    std::string evidence; // the weights, with an example of each side, said in Spanish
 };
 class CodePageScorer {
 public:
@@ -40,6 +50,15 @@ public:
     CodePageGuess Result() const;
 
 private:
-    long s850_ = 0;
-    long s1252_ = 0;
+    struct Side {
+        long weight = 0;
+        long bytes = 0; // bytes that weighed for this side
+        int strongest = 0;
+        std::string example; // the word of the strongest of them, read in this side's page
+    };
+    void Weigh(std::string_view bytes, std::size_t at, int weight850, int weight1252);
+    Side s850_, s1252_;
+    long high_ = 0;          // bytes above 127 seen
+    long undefined1252_ = 0; // bytes that 1252 does not define
+    uint8_t firstUndefined_ = 0;
 };

@@ -1,13 +1,14 @@
 #include "DbfTable.h"
 
 #include "Ascii.h"
+#include "FileKind.h"
+#include "Printable.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,9 @@ constexpr unsigned char kHeaderTerminator = 0x0D;
 constexpr unsigned char kEndOfFile = 0x1A;
 constexpr unsigned char kDeleted = '*';
 constexpr unsigned char kActive = ' ';
+// Visual FoxPro's link to its database container, the longest stretch a writer leaves between
+// the field list and the first record, and a byte of slack.
+constexpr uint64_t kLongestHeaderTail = 263 + 1;
 
 // Version bytes written by dBase III to V, FoxBase, FoxPro, Visual FoxPro and Clipper.
 bool KnownVersion(uint8_t v) {
@@ -63,68 +67,100 @@ bool IsBlankOrNul(char c) {
     return c == ' ' || c == '\0';
 }
 
+// The start of a file that reads as text (no NULs and no control bytes but line ends and tabs
+// in what would be the header), shown up to its first line end; "" when it does not. Every
+// real dBase header holds NULs: the high bytes of its record count and its reserved bytes.
+std::string TextBeginning(const unsigned char* data, uint64_t size) {
+    uint64_t n = std::min<uint64_t>(size, kHeaderSize);
+    for (uint64_t i = 0; i < n; ++i)
+        if (data[i] < 0x20 && data[i] != '\t' && data[i] != '\r' && data[i] != '\n') return {};
+    uint64_t end = 0;
+    while (end < n && end < 24 && data[end] != '\r' && data[end] != '\n')
+        ++end;
+    return printable::Utf8(std::string_view(reinterpret_cast<const char*>(data), end)) +
+           (end < n && end == 24 ? "…" : "");
+}
+
 } // namespace
 
 DbfTable::DbfTable(const std::string& path) : path_(path) {
-    Map();
     try {
+        Load();
         ReadHeader();
         ReadFields();
         CountRecords();
         ChoosePage();
     } catch (...) {
-        munmap(const_cast<unsigned char*>(data_), size_);
-        close(fd_);
+        if (fd_ >= 0) close(fd_);
         throw;
     }
 }
 
 DbfTable::~DbfTable() {
-    if (data_) munmap(const_cast<unsigned char*>(data_), size_);
     if (fd_ >= 0) close(fd_);
 }
 
-void DbfTable::Fail(const std::string& what) const {
-    throw DbfError("Tabla «" + path_ + "»: " + what);
+std::string DbfTable::FileName() const {
+    return printable::Utf8(std::filesystem::path(path_).filename().string());
 }
 
-void DbfTable::Map() {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path_, ec)) Fail("es una carpeta, no un fichero");
-    fd_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+void DbfTable::Fail(const std::string& what) const {
+    throw DbfError("Tabla «" + printable::Utf8(path_) + "»: " + what);
+}
+
+void DbfTable::Changed(const std::string& how) const {
+    Fail("ha cambiado durante el traspaso (" + how +
+         "); vuelva a empezar cuando ningún programa la esté modificando");
+}
+
+// The file is read whole with pread into memory of our own: a mapping would turn a truncation
+// by another program into SIGBUS. Only regular files are opened, and without blocking, so that
+// a FIFO or a device named like a table is refused instead of waited on.
+void DbfTable::Load() {
+    if (std::string why = NotARegularFile(path_); !why.empty()) Fail(why);
+    fd_ = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) Fail(std::string("no se puede abrir: ") + std::strerror(errno));
     struct stat st {};
-    if (fstat(fd_, &st) != 0) {
-        int e = errno;
-        close(fd_);
-        fd_ = -1;
-        Fail(std::string("no se puede consultar: ") + std::strerror(e));
+    if (fstat(fd_, &st) != 0) Fail(std::string("no se puede consultar: ") + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) Fail(NonRegularKind(st.st_mode));
+    device_ = static_cast<uint64_t>(st.st_dev);
+    inode_ = static_cast<uint64_t>(st.st_ino);
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (size < kHeaderSize)
+        Fail(size == 0 ? "el fichero está vacío"
+                       : "el fichero tiene " + std::to_string(size) +
+                             " bytes, menos que los 32 de la cabecera de una tabla dBase");
+    try {
+        bytes_ = std::make_unique_for_overwrite<unsigned char[]>(size);
+    } catch (const std::bad_alloc&) {
+        Fail("no hay memoria para leer sus " + std::to_string(size) + " bytes");
     }
-    size_ = static_cast<uint64_t>(st.st_size);
-    if (size_ < kHeaderSize) {
-        close(fd_);
-        fd_ = -1;
-        Fail(size_ == 0 ? "el fichero está vacío"
-                        : "el fichero tiene " + std::to_string(size_) +
-                              " bytes, menos que los 32 de la cabecera de una tabla dBase");
+    // A file cut while it is being read keeps what was read; one that grows keeps its size.
+    uint64_t got = 0;
+    while (got < size) {
+        ssize_t n = pread(fd_, bytes_.get() + got, size - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) Fail(std::string("no se puede leer: ") + std::strerror(errno));
+        if (n == 0) break;
+        got += static_cast<uint64_t>(n);
     }
-    void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
-    if (p == MAP_FAILED) {
-        int e = errno;
-        close(fd_);
-        fd_ = -1;
-        Fail(std::string("no se puede leer: ") + std::strerror(e));
-    }
-    data_ = static_cast<const unsigned char*>(p);
+    data_ = bytes_.get();
+    size_ = got;
+    if (size_ < kHeaderSize) Changed("se ha acortado mientras se leía");
 }
 
 void DbfTable::ReadHeader() {
     version_ = data_[0];
+    std::string text = TextBeginning(data_, size_);
     // dBase 7 describes its fields in 48 bytes instead of 32; no FacturaPlus version writes it.
-    if ((version_ & 0x07) == 0x04)
+    if ((version_ & 0x07) == 0x04 && text.empty())
         Fail("es una tabla de dBase 7 (byte de versión " + Hex(version_) + "), que no se admite");
     if (!KnownVersion(version_))
-        Fail("el byte de versión " + Hex(version_) + " no es el de una tabla dBase");
+        Fail("el byte de versión " + Hex(version_) + " no es el de una tabla dBase" +
+             (text.empty() ? "" : ": parece un fichero de texto que empieza por «" + text + "»"));
+    // Some text starts with a byte that is also a version byte ('0', '1', '2', 'C', 'c', ...).
+    if (!text.empty())
+        Fail("no es una tabla dBase: parece un fichero de texto que empieza por «" + text + "»");
     headerRecords_ = Le32(data_ + 4);
     headerLength_ = Le16(data_ + 8);
     recordLength_ = Le16(data_ + 10);
@@ -134,7 +170,7 @@ void DbfTable::ReadHeader() {
              " bytes, menos de los que ocupa un solo campo");
     if (headerLength_ > size_)
         Fail("la cabecera declara " + std::to_string(headerLength_) + " bytes y el fichero tiene " +
-             std::to_string(size_));
+             std::to_string(size_) + ": no es una tabla dBase o está cortada");
     if (recordLength_ == 0) Fail("la longitud de registro es 0");
 }
 
@@ -153,6 +189,7 @@ void DbfTable::ReadFields() {
     }
     if (!terminated) Fail("falta el byte 0x0D que cierra la lista de campos de la cabecera");
     if (descriptors.empty()) Fail("la cabecera no declara ningún campo");
+    CheckHeaderGap(pos + 1);
 
     for (auto [d, at] : descriptors) {
         DbfField f;
@@ -164,12 +201,13 @@ void DbfTable::ReadFields() {
         f.length = d[16];
         f.decimals = d[17];
         std::string which = "el campo " + std::to_string(fields_.size() + 1) +
-                            (f.name.empty() ? "" : " (" + f.name + ")");
+                            (f.name.empty() ? "" : " (" + printable::Bytes(f.name) + ")");
         if (f.name.empty()) Fail(which + " no tiene nombre");
         for (char c : f.name)
             if (static_cast<unsigned char>(c) < 0x20)
                 Fail(which + " tiene caracteres de control en el nombre");
-        if (FieldIndex(f.name) >= 0) Fail("el campo " + f.name + " está repetido");
+        if (FieldIndex(f.name) >= 0)
+            Fail("el campo " + printable::Bytes(f.name) + " está repetido");
         fields_.push_back(f);
     }
 
@@ -188,7 +226,7 @@ void DbfTable::ReadFields() {
             f.length += 256 * f.decimals;
             f.decimals = 0;
         }
-        const std::string which = "el campo " + f.name;
+        const std::string which = "el campo " + printable::Bytes(f.name);
         if (f.length == 0) Fail(which + " tiene longitud 0");
         if (f.type == 'L' && f.length != 1)
             Fail(which + " es lógico y mide " + std::to_string(f.length) + " bytes en vez de 1");
@@ -206,14 +244,35 @@ void DbfTable::ReadFields() {
              std::to_string(recordLength_));
 }
 
+// Between the 0x0D that ends the field list and the first record, writers leave nothing, a
+// byte or two, or Visual FoxPro's 263-byte link to its database. A longer stretch holding
+// anything but NULs is no padding: the header length is wrong and the records would be read
+// from the wrong place, so the table is refused.
+void DbfTable::CheckHeaderGap(uint64_t fieldsEnd) const {
+    uint64_t gap = headerLength_ - fieldsEnd;
+    if (gap <= kLongestHeaderTail) return;
+    for (uint64_t i = fieldsEnd; i < headerLength_; ++i)
+        if (data_[i] != 0)
+            Fail("la cabecera declara " + std::to_string(headerLength_) +
+                 " bytes, pero su lista de campos acaba en el byte " + std::to_string(fieldsEnd) +
+                 " y los " + std::to_string(gap) +
+                 " bytes que siguen no son relleno: la longitud de la cabecera es errónea");
+}
+
 void DbfTable::CountRecords() {
-    uint64_t available = (size_ - headerLength_) / recordLength_;
+    uint64_t room = size_ - headerLength_;
+    uint64_t available = room / recordLength_;
+    uint64_t rest = room % recordLength_;
+    // Bytes after the last whole record, other than a final end-of-file mark, are a cut record.
+    bool cut = rest > 1 || (rest == 1 && data_[size_ - 1] != kEndOfFile);
     // A writer that never updated the count leaves 0 behind; then the data decides.
     uint64_t n = headerRecords_ == 0 ? available : std::min<uint64_t>(headerRecords_, available);
+    bool marked = false;
     for (uint64_t r = 0; r < n; ++r) {
         unsigned char flag = data_[headerLength_ + r * recordLength_];
         if (flag == kEndOfFile) {
             n = r;
+            marked = true;
             break;
         }
         if (flag != kActive && flag != kDeleted)
@@ -221,28 +280,44 @@ void DbfTable::CountRecords() {
                  Hex(flag) + ", que no es ni blanco ni '*'");
     }
     records_ = static_cast<uint32_t>(n);
+    if (records_ == headerRecords_) return;
+
+    std::string why;
+    if (marked)
+        why = "hay una marca de fin de fichero (0x1A) donde empieza el registro " +
+              std::to_string(n + 1);
+    else if (headerRecords_ == 0)
+        why = "la cabecera no lleva la cuenta y se leen los registros que hay";
+    else if (cut)
+        why = "el fichero se corta a mitad del registro " + std::to_string(available + 1);
+    else
+        why = available == 0 ? "el fichero acaba tras la cabecera"
+                             : "el fichero acaba tras el registro " + std::to_string(available);
+    countMismatch_ = "La tabla " + FileName() + " declara " + std::to_string(headerRecords_) +
+                     " registros en su cabecera y se han leído " + std::to_string(records_) + ": " +
+                     why + ".";
 }
 
 void DbfTable::ChoosePage() {
     if (driver_ != 0) {
         page_ = CodePage::ForLanguageDriver(driver_);
         if (page_) {
-            pageReason_ = "página " + std::to_string(page_->Number()) +
-                          " según el byte de idioma " + Hex(driver_);
+            pageReason_ = "página de códigos " + CodePage::Name(page_->Number()) +
+                          ", por el byte de idioma " + Hex(driver_) + " de la cabecera";
             return;
         }
     }
     CodePageScorer scorer;
     for (uint32_t r = 0; r < records_; ++r)
         for (int f = 0; f < static_cast<int>(fields_.size()); ++f)
-            if (fields_[f].type == 'C') scorer.Add(Raw(r, f));
+            if (fields_[f].type == 'C') scorer.Add(Key(r, f));
     CodePageGuess g = scorer.Result();
     page_ = CodePage::ByNumber(g.page);
-    pageReason_ = "página " + std::to_string(g.page) + " deducida del texto (" +
-                  (driver_ == 0 ? std::string("la cabecera no la indica")
-                                : "el byte de idioma " + Hex(driver_) + " es desconocido") +
-                  "): " + std::to_string(g.score850) + " letras españolas leídas como 850 y " +
-                  std::to_string(g.score1252) + " como 1252";
+    pageReason_ = "página de códigos " + CodePage::Name(g.page) + " deducida del texto, porque " +
+                  (driver_ == 0 ? std::string("la cabecera no indica ninguna (byte de idioma 0)")
+                                : "el byte de idioma " + Hex(driver_) +
+                                      " de la cabecera no es de ninguna página conocida") +
+                  ": " + g.evidence;
 }
 
 int DbfTable::FieldIndex(std::string_view name) const {
@@ -258,18 +333,46 @@ std::string_view DbfTable::Raw(uint32_t record, int field) const {
 
 std::string_view DbfTable::Key(uint32_t record, int field) const {
     std::string_view v = Raw(record, field);
+    if (fields_[field].type == 'C') {
+        // Writers that pad text with NULs mean a C string: what follows the first NUL is junk.
+        v = v.substr(0, v.find('\0'));
+        while (!v.empty() && v.back() == ' ')
+            v.remove_suffix(1);
+        return v;
+    }
     while (!v.empty() && IsBlankOrNul(v.back()))
         v.remove_suffix(1);
     return v;
 }
 
 std::string DbfTable::Place(uint32_t record, int field) const {
-    return "tabla " + std::filesystem::path(path_).filename().string() + ", campo " +
-           fields_[field].name + ", registro " + std::to_string(record + 1);
+    return "tabla " + FileName() + ", campo " + printable::Bytes(fields_[field].name) +
+           ", registro " + std::to_string(record + 1);
 }
 
-// Character: trailing blanks (and the NULs some writers pad with) go, leading blanks stay;
-// a byte that the table's page does not define is an error, never a silent '?'.
+void DbfTable::CheckUnchanged() const {
+    struct stat held {};
+    if (fstat(fd_, &held) != 0) Changed(std::string("no se puede consultar: ") + strerror(errno));
+    if (static_cast<uint64_t>(held.st_size) < size_)
+        Changed("se ha acortado de " + std::to_string(size_) + " a " +
+                std::to_string(held.st_size) + " bytes");
+    struct stat now {};
+    if (stat(path_.c_str(), &now) != 0)
+        Changed(errno == ENOENT ? "ya no está en la carpeta"
+                                : std::string("no se puede consultar: ") + strerror(errno));
+    if (static_cast<uint64_t>(now.st_dev) != device_ || static_cast<uint64_t>(now.st_ino) != inode_)
+        Changed("otro fichero ha ocupado su lugar");
+    // Rewritten in place: the header must still describe the records that were read; only
+    // the count may grow, as it does when records are added at the end.
+    unsigned char h[12];
+    ssize_t n = pread(fd_, h, sizeof h, 0);
+    if (n != static_cast<ssize_t>(sizeof h) || h[0] != version_ || Le16(h + 8) != headerLength_ ||
+        Le16(h + 10) != recordLength_ || (headerRecords_ != 0 && Le32(h + 4) < headerRecords_))
+        Changed("su cabecera ya no es la que se leyó");
+}
+
+// Character: cut at the first NUL, trailing blanks go, leading blanks stay; a byte that the
+// table's page does not define is an error, never a silent '?'.
 std::string DbfTable::Text(uint32_t record, int field) const {
     std::string out;
     uint8_t bad = 0;
@@ -279,8 +382,10 @@ std::string DbfTable::Text(uint32_t record, int field) const {
     return out;
 }
 
-// Numeric: blank (or NUL) reads 0; anything but an optionally signed decimal number, such as
-// the '*' a writer leaves when a value overflows its width, is an error with its place.
+// Numeric: blank (or NUL) reads 0. Otherwise an optionally signed decimal number, optionally
+// followed by an exponent ("1.5E+01", as some writers store F fields); anything else, such as
+// the '*' a writer leaves when a value overflows its width, or a value too large for a double,
+// is an error with its place.
 double DbfTable::Number(uint32_t record, int field) const {
     std::string_view v = Raw(record, field);
     while (!v.empty() && IsBlankOrNul(v.front()))
@@ -306,15 +411,15 @@ double DbfTable::Number(uint32_t record, int field) const {
             ++k;
         if (k > j) i = k;
     }
-    if (digits == 0 || i != v.size()) {
-        std::string shown;
-        for (char c : v)
-            shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+    if (digits == 0 || i != v.size())
         throw DbfError(
-            Place(record, field) + ": «" + shown + "» no es un número" +
+            Place(record, field) + ": «" + printable::Bytes(v) + "» no es un número" +
             (v.find('*') != std::string_view::npos ? " (el valor desbordó el campo)" : ""));
-    }
-    return std::strtod(std::string(v).c_str(), nullptr);
+    double value = std::strtod(std::string(v).c_str(), nullptr);
+    if (!std::isfinite(value))
+        throw DbfError(Place(record, field) + ": «" + printable::Bytes(v) +
+                       "» no es un número (excede lo que se puede representar)");
+    return value;
 }
 
 // Logical: T t Y y are true; F f N n, blank, NUL and '?' (not set) are false.
@@ -335,7 +440,7 @@ bool DbfTable::Logical(uint32_t record, int field) const {
     case '\0':
         return false;
     default:
-        throw DbfError(Place(record, field) + ": «" + std::string(1, c) +
+        throw DbfError(Place(record, field) + ": «" + printable::Bytes(std::string_view(&c, 1)) +
                        "» no es un valor lógico");
     }
 }
@@ -350,7 +455,8 @@ std::optional<Date> DbfTable::DateValue(uint32_t record, int field) const {
     int parts[8];
     for (int i = 0; i < 8; ++i) {
         if (!std::isdigit(static_cast<unsigned char>(v[i])))
-            throw DbfError(Place(record, field) + ": «" + std::string(v) + "» no es una fecha");
+            throw DbfError(Place(record, field) + ": «" + printable::Bytes(v) +
+                           "» no es una fecha");
         parts[i] = v[i] - '0';
     }
     Date d{parts[0] * 1000 + parts[1] * 100 + parts[2] * 10 + parts[3], parts[4] * 10 + parts[5],
@@ -359,6 +465,7 @@ std::optional<Date> DbfTable::DateValue(uint32_t record, int field) const {
     bool leap = (d.year % 4 == 0 && d.year % 100 != 0) || d.year % 400 == 0;
     if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > kDays[d.month - 1] ||
         (d.month == 2 && d.day == 29 && !leap))
-        throw DbfError(Place(record, field) + ": «" + std::string(v) + "» no es una fecha válida");
+        throw DbfError(Place(record, field) + ": «" + printable::Bytes(v) +
+                       "» no es una fecha válida");
     return d;
 }

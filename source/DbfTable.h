@@ -1,10 +1,13 @@
 #pragma once
-// A dBase table (.dbf) mapped read-only into memory. The whole header is checked when the
-// file opens, so that reading a record can never go outside the file.
+// A dBase table (.dbf) read whole into private memory when it opens. The whole header is checked
+// then, so that reading a record can never go outside the file; and since nothing is mapped, a
+// file that another program truncates or replaces later cannot crash the reader, which notices
+// it at CheckUnchanged instead.
 #include "CodePage.h"
 #include "Error.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,15 +40,20 @@ public:
     DbfTable& operator=(const DbfTable&) = delete;
 
     const std::string& Path() const { return path_; }
+    std::string FileName() const; // "agentes.dbf", as messages name the table
     uint8_t Version() const { return version_; }
     uint8_t LanguageDriver() const { return driver_; }
     const CodePage& Page() const { return *page_; }
-    // Why that page: the language-driver byte, or the score of the text when there is none.
+    // Why that page, as one Spanish sentence: the language-driver byte, or the evidence of the
+    // text when the byte names no page.
     const std::string& PageReason() const { return pageReason_; }
 
     // Records physically present, deleted ones included; at most what the header claims.
     uint32_t RecordCount() const { return records_; }
     uint32_t HeaderRecordCount() const { return headerRecords_; }
+    // "" when the records read are the header's count; otherwise one Spanish sentence with the
+    // file, both counts and why they differ (file cut short, end-of-file mark, no count kept).
+    std::string CountMismatch() const { return countMismatch_; }
     bool IsDeleted(uint32_t record) const { return RecordPtr(record)[0] == '*'; }
 
     const std::vector<DbfField>& Fields() const { return fields_; }
@@ -53,7 +61,8 @@ public:
 
     // Raw bytes of a field, exactly as stored.
     std::string_view Raw(uint32_t record, int field) const;
-    // Raw bytes without trailing blanks and NULs, which is how values are compared.
+    // How values are compared: raw bytes without trailing blanks; a character field ends at its
+    // first NUL (C-string padding), the others lose trailing NULs too.
     std::string_view Key(uint32_t record, int field) const;
 
     // Values; each rule of blanks and garbage is written once, in the .cpp.
@@ -65,19 +74,28 @@ public:
     // "tabla agentes.dbf, campo CCODAGE, registro 3": where a value came from, for messages.
     std::string Place(uint32_t record, int field) const;
 
+    // Throws DbfError when the file on disk is no longer the one that was read: shorter, replaced
+    // by another file, removed, or with another header. A file that only grew is unchanged.
+    // A few system calls; callers space them out.
+    void CheckUnchanged() const;
+
 private:
     const unsigned char* RecordPtr(uint32_t record) const {
         return data_ + headerLength_ + static_cast<uint64_t>(record) * recordLength_;
     }
-    void Map();
+    void Load();
     void ReadHeader();
     void ReadFields();
+    void CheckHeaderGap(uint64_t fieldsEnd) const;
     void CountRecords();
     void ChoosePage();
     [[noreturn]] void Fail(const std::string& what) const;
+    [[noreturn]] void Changed(const std::string& how) const;
 
     std::string path_;
-    int fd_ = -1;
+    int fd_ = -1; // kept open to see whether the file changes later
+    uint64_t device_ = 0, inode_ = 0;
+    std::unique_ptr<unsigned char[]> bytes_;
     const unsigned char* data_ = nullptr;
     uint64_t size_ = 0;
     uint8_t version_ = 0;
@@ -89,4 +107,5 @@ private:
     std::vector<DbfField> fields_;
     std::optional<CodePage> page_;
     std::string pageReason_;
+    std::string countMismatch_;
 };

@@ -2,6 +2,8 @@
 
 #include "Ascii.h"
 #include "Error.h"
+#include "Printable.h"
+#include "Utf8.h"
 
 #include <cctype>
 
@@ -43,8 +45,12 @@ std::vector<Token> Tokenize(const std::string& t, const std::string& quoted) {
                            std::string(1, c)});
             ++i;
         } else {
-            throw Error("Consulta no admitida " + quoted + ": carácter «" + std::string(1, c) +
-                        "» inesperado");
+            // The whole character, when it is UTF-8; its first byte in hexadecimal otherwise.
+            std::size_t end = i;
+            char32_t cp = 0;
+            if (!utf8::Next(t, end, cp)) end = i + 1;
+            throw Error("Consulta no admitida " + quoted + ": carácter «" +
+                        printable::Utf8(std::string_view(t).substr(i, end - i)) + "» inesperado");
         }
     }
     out.push_back({Token::End, ""});
@@ -62,7 +68,7 @@ bool IsKeyword(const Token& t, const char* word) {
 } // namespace
 
 LocalSelect ParseLocalSql(const std::string& text) {
-    const std::string quoted = "«" + text + "»";
+    const std::string quoted = "«" + printable::Utf8(text) + "»";
     auto fail = [&](const std::string& why) -> void {
         throw Error("Consulta no admitida " + quoted + ": " + why);
     };

@@ -1,7 +1,10 @@
 #include "Session.h"
 
 #include "Ascii.h"
+#include "FileKind.h"
+#include "Printable.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -20,7 +23,9 @@ const std::vector<uint32_t>& OpenedTable::Matching(int column, std::string_view 
             if (!t.IsDeleted(r)) index[std::string(t.Key(r, column))].push_back(r);
         it = indexes_.emplace(column, std::move(index)).first;
     }
-    while (!key.empty() && (key.back() == ' ' || key.back() == '\0'))
+    // The key is cut as the table's values are (see DbfTable::Key): at a NUL, then blanks.
+    key = key.substr(0, key.find('\0'));
+    while (!key.empty() && key.back() == ' ')
         key.remove_suffix(1);
     auto hit = it->second.find(std::string(key));
     return hit == it->second.end() ? kNone : hit->second;
@@ -49,21 +54,49 @@ const Alias& Session::GetAlias(std::string_view name) const {
     return it->second;
 }
 
+namespace {
+
+int64_t Nanoseconds(const struct timespec& t) {
+    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+} // namespace
+
 std::string Session::FindFile(const std::string& folder, const std::string& table) {
     std::string key = folder + '/' + Lower(table);
+    struct stat dir {};
+    int64_t folderMtime = stat(folder.c_str(), &dir) == 0 ? Nanoseconds(dir.st_mtim) : -1;
     auto known = files_.find(key);
-    std::error_code ec;
-    if (known != files_.end() && fs::exists(known->second, ec)) return known->second;
+    if (known != files_.end() && known->second.folderMtime == folderMtime)
+        return known->second.path;
+
     std::string wanted = Lower(table) + ".dbf";
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
-        if (Lower(entry.path().filename().string()) == wanted) {
-            files_[key] = entry.path().string();
-            return entry.path().string();
-        }
+    std::vector<std::string> matches;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (Lower(it->path().filename().string()) == wanted) matches.push_back(it->path().string());
+    if (ec)
+        throw Error("No se puede leer la carpeta «" + printable::Utf8(folder) +
+                    "»: " + ec.message());
+    if (matches.empty())
+        throw Error("No se encuentra la tabla «" + printable::Utf8(table) + "» (" +
+                    printable::Utf8(table) + ".dbf) en la carpeta «" + printable::Utf8(folder) +
+                    "»");
+    if (matches.size() > 1) {
+        std::sort(matches.begin(), matches.end());
+        std::string names;
+        for (std::size_t i = 0; i < matches.size(); ++i)
+            names += (i == 0                    ? "«"
+                      : i + 1 == matches.size() ? " y «"
+                                                : ", «") +
+                     printable::Utf8(fs::path(matches[i]).filename().string()) + "»";
+        throw Error("En la carpeta «" + printable::Utf8(folder) + "» hay " +
+                    std::to_string(matches.size()) + " ficheros para la tabla «" +
+                    printable::Utf8(table) + "» que solo se distinguen por mayúsculas y " +
+                    "minúsculas: " + names + "; no se sabe cuál leer, deje solo uno");
     }
-    if (ec) throw Error("No se puede leer la carpeta «" + folder + "»: " + ec.message());
-    throw Error("No se encuentra la tabla «" + table + "» (" + table + ".dbf) en la carpeta «" +
-                folder + "»");
+    files_[key] = Found{matches.front(), folderMtime};
+    return matches.front();
 }
 
 std::shared_ptr<OpenedTable> Session::OpenTable(std::string_view alias, const std::string& table) {
@@ -73,14 +106,22 @@ std::shared_ptr<OpenedTable> Session::OpenTable(std::string_view alias, const st
     std::string folder = p == a.params.end() ? "" : p->second;
     std::error_code ec;
     if (folder.empty() || !fs::is_directory(folder, ec))
-        throw Error("La carpeta «" + folder + "» del alias «" + a.name + "» no existe");
+        throw Error("La carpeta «" + printable::Utf8(folder) + "» del alias «" + a.name +
+                    "» no existe");
     std::string path = FindFile(folder, table);
 
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0) throw Error("No se puede consultar la tabla «" + path + "»");
-    int64_t mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::string why = NotARegularFile(path);
+        throw DbfError("Tabla «" + printable::Utf8(path) +
+                       "»: " + (why.empty() ? "ha desaparecido de la carpeta" : why));
+    }
+    int64_t mtime = Nanoseconds(st.st_mtim);
+    auto device = static_cast<uint64_t>(st.st_dev), inode = static_cast<uint64_t>(st.st_ino);
     Cached& c = tables_[path];
-    if (c.table && c.size == static_cast<uint64_t>(st.st_size) && c.mtime == mtime) return c.table;
+    if (c.table && c.size == static_cast<uint64_t>(st.st_size) && c.mtime == mtime &&
+        c.device == device && c.inode == inode)
+        return c.table;
 
     c.table.reset();
     auto t = std::make_shared<OpenedTable>(std::make_unique<DbfTable>(path));
@@ -88,7 +129,7 @@ std::shared_ptr<OpenedTable> Session::OpenTable(std::string_view alias, const st
     for (uint32_t r = 0; r < t->Table().RecordCount(); ++r)
         live += t->Table().IsDeleted(r) ? 0 : 1;
     t->SetLiveCount(live);
-    c = Cached{static_cast<uint64_t>(st.st_size), mtime, t};
+    c = Cached{static_cast<uint64_t>(st.st_size), mtime, device, inode, t};
     ++loads_;
     return t;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The source engine session: aliases that bind a name to a folder of dBase tables, and the
-// tables its queries have opened, kept mapped with their column indexes while unchanged.
+// tables its queries have opened, kept in memory with their column indexes while unchanged.
 #include "DbfTable.h"
 
 #include <cstdint>
@@ -17,7 +17,7 @@ struct Alias {
     std::map<std::string, std::string> params; // PATH, DEFAULT DRIVER
 };
 
-// A mapped table shared by the queries that read it, with a hash index per filtered column.
+// A loaded table shared by the queries that read it, with a hash index per filtered column.
 class OpenedTable {
 public:
     explicit OpenedTable(std::unique_ptr<DbfTable> t) : table_(std::move(t)) {}
@@ -47,23 +47,31 @@ public:
     void DeleteAlias(std::string_view name);
     const Alias& GetAlias(std::string_view name) const; // throws when it does not exist
 
-    // Resolves the alias's folder now and finds the table's file there without regard to case.
+    // Resolves the alias's folder now and finds the table's file there without regard to case;
+    // two files whose names differ only in case are an error that names both.
     std::shared_ptr<OpenedTable> OpenTable(std::string_view alias, const std::string& table);
-    // Number of times a table file was mapped and checked anew (a reused one does not count).
+    // Number of times a table file was read and checked anew (a reused one does not count).
     int TablesLoaded() const { return loads_; }
 
 private:
+    // A file is reused while it is the same one (device and inode) with the same size and time.
     struct Cached {
         uint64_t size = 0;
         int64_t mtime = 0;
+        uint64_t device = 0, inode = 0;
         std::shared_ptr<OpenedTable> table;
+    };
+    // Where a table's file was found, valid while the folder is not changed.
+    struct Found {
+        std::string path;
+        int64_t folderMtime = 0;
     };
     std::string FindFile(const std::string& folder, const std::string& table);
 
     std::string name_;
     bool active_ = false;
-    std::map<std::string, Alias> aliases_;     // by upper-cased name
-    std::map<std::string, Cached> tables_;     // by file path
-    std::map<std::string, std::string> files_; // folder + '/' + lower-cased table -> path
+    std::map<std::string, Alias> aliases_; // by upper-cased name
+    std::map<std::string, Cached> tables_; // by file path
+    std::map<std::string, Found> files_;   // folder + '/' + lower-cased table
     int loads_ = 0;
 };

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+using namespace std::string_view_literals;
+
 namespace {
 
 const char* KindName(FieldKind k) {
@@ -37,7 +39,8 @@ const char* ColumnKindName(char type) {
         return "Date";
     case 'M':
         return "Memo";
-    case 'B':
+    case 'B': // Visual FoxPro's double; the binary memo of dBase 7 is never read
+        return "Double";
     case 'G':
         return "Blob";
     case 'I':
@@ -186,6 +189,7 @@ void SourceQuery::Deliver() {
 void SourceQuery::First() {
     if (!active_) Fail("la consulta no está abierta");
     if (pos_ == 0) return;
+    WatchTable(true);
     // Forward-only: going back to the start walks the rows again from the first.
     pos_ = 0;
     delivered_.clear();
@@ -195,8 +199,29 @@ void SourceQuery::First() {
 void SourceQuery::Next() {
     if (!active_) Fail("la consulta no está abierta");
     if (pos_ >= count_) return;
+    WatchTable(false);
     ++pos_;
     Deliver();
+}
+
+// The records are read from memory, so a changed file cannot crash the walk; but the operator
+// must hear that what was copied is not what the folder now holds. The look costs a few system
+// calls, so it is spaced out by records and, for slow walks, by time: the clock is read every
+// 64 records and when the walk reaches its end.
+void SourceQuery::WatchTable(bool now) {
+    using namespace std::chrono_literals;
+    ++sinceCheck_;
+    bool due = now || sinceCheck_ >= kRecordsBetweenChecks;
+    if (!due && (sinceCheck_ % 64 == 0 || pos_ + 1 >= count_))
+        due = std::chrono::steady_clock::now() - checkedAt_ >= 500ms;
+    if (!due) return;
+    sinceCheck_ = 0;
+    checkedAt_ = std::chrono::steady_clock::now();
+    try {
+        table_->Table().CheckUnchanged();
+    } catch (const DbfError& e) {
+        Fail(e.what());
+    }
 }
 
 SourceField SourceQuery::FieldByName(std::string_view name) const {
@@ -227,8 +252,10 @@ std::string SourceQuery::DisplayText(std::size_t row, int field) const {
             return b;
         }
         default: {
+            // A number as the table writes it ("12.50"), once it is known to be one.
+            (void)t.Number(r, c);
             std::string_view k = t.Key(r, c);
-            std::size_t first = k.find_first_not_of(' ');
+            std::size_t first = k.find_first_not_of(" \0"sv);
             return first == std::string_view::npos ? std::string() : std::string(k.substr(first));
         }
         }
@@ -280,16 +307,18 @@ double SourceField::AsFloat() const {
     int c = q_.columns_[declared_];
     try {
         if (q_.layout_[declared_].kind == FieldKind::Text) {
-            // A text read as a number must hold one, as the old engine's conversion demanded.
+            // A text read as a number must hold one, as the old engine's conversion demanded:
+            // a decimal one, finite, not "inf", "nan" or hexadecimal.
             std::string s = t.Text(r, c);
             std::size_t used = 0;
             double v = 0;
+            bool decimal = s.find_first_not_of(" +-.0123456789eE") == std::string::npos;
             try {
-                v = s.empty() ? 0 : std::stod(s, &used);
+                v = s.empty() || !decimal ? 0 : std::stod(s, &used);
             } catch (const std::exception&) {
                 used = 0;
             }
-            if (!s.empty() && used != s.size())
+            if (!s.empty() && (used != s.size() || !std::isfinite(v)))
                 throw DbfError(t.Place(r, c) + ": «" + s + "» no es un número");
             return v;
         }

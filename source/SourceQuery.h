@@ -5,6 +5,7 @@
 #include "LocalSql.h"
 #include "Session.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -47,8 +48,12 @@ public:
     void Open(); // runs the text; raises the engine's error for a missing folder, table or field
     void Close();
     bool Active() const { return active_; }
+    // First and Next raise a DbfError when the table's file changed on disk since it was read
+    // (cut short, replaced, removed); they look at most every kRecordsBetweenChecks records, or
+    // every half second of a slow walk, so that a walk never ends on a table that changed.
     void First();
     void Next();
+    static constexpr std::size_t kRecordsBetweenChecks = 1024;
     bool Eof() const { return !active_ || pos_ >= count_; }
 
     SourceField FieldByName(std::string_view name) const;
@@ -73,6 +78,7 @@ private:
     void BindColumns();
     uint32_t Record(std::size_t pos) const { return rows_ ? (*rows_)[pos] : live_[pos]; }
     void Deliver();
+    void WatchTable(bool now);
     [[noreturn]] void Fail(const std::string& what) const;
 
     Session& session_;
@@ -92,4 +98,6 @@ private:
     std::size_t count_ = 0;
     std::size_t pos_ = 0;
     std::vector<uint32_t> delivered_;
+    std::size_t sinceCheck_ = 0; // records walked since the table's file was last looked at
+    std::chrono::steady_clock::time_point checkedAt_{};
 };

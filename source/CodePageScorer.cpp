@@ -1,0 +1,255 @@
+// The guess of a table's code page from its text; the rules are described in CodePage.h.
+#include "CodePage.h"
+
+#include "Utf8.h"
+
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// Weights: a byte the page leaves undefined cannot be text in it; Spanish where Spanish goes
+// counts twice what a merely possible reading does.
+constexpr int kUndefined = -6;
+constexpr int kSpanish = 2;
+constexpr int kPossible = 1;
+constexpr int kOutOfPlace = -1;
+constexpr int kInsideWord = -2;
+
+using Decoded = std::vector<char32_t>; // one code point per byte; 0 where the page has none
+
+Decoded Decode(std::string_view bytes, const CodePage& page) {
+    Decoded d(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        d[i] = page.CodePointOf(static_cast<uint8_t>(bytes[i]));
+    return d;
+}
+
+bool IsLetter(char32_t c) {
+    if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (c >= 0xC0 && c <= 0xFF) return c != 0xD7 && c != 0xF7;
+    switch (c) {
+    case 0xB5:  // µ
+    case 0x131: // ı
+    case 0x152: // Œ
+    case 0x153: // œ
+    case 0x160: // Š
+    case 0x161: // š
+    case 0x178: // Ÿ
+    case 0x17D: // Ž
+    case 0x17E: // ž
+    case 0x192: // ƒ
+        return true;
+    default:
+        return false;
+    }
+}
+bool IsUpper(char32_t c) {
+    if (c < 0x80) return c >= 'A' && c <= 'Z';
+    if (c >= 0xC0 && c <= 0xDE) return c != 0xD7;
+    return c == 0x152 || c == 0x160 || c == 0x178 || c == 0x17D;
+}
+bool IsLower(char32_t c) {
+    return IsLetter(c) && !IsUpper(c);
+}
+bool IsDigit(char32_t c) {
+    return c >= '0' && c <= '9';
+}
+bool IsBox(char32_t c) {
+    return c >= 0x2500 && c <= 0x259F;
+}
+// The letters beyond ASCII of Spanish, and of the Catalan and Galician names Spanish firms keep.
+bool IsSpanishLetter(char32_t c) {
+    return std::u32string_view(U"áéíóúñüçàèòïÁÉÍÓÚÑÜÇÀÈÒÏ").find(c) != std::u32string_view::npos;
+}
+
+char32_t At(const Decoded& t, std::size_t i, int offset) {
+    auto k = static_cast<std::ptrdiff_t>(i) + offset;
+    return k < 0 || k >= static_cast<std::ptrdiff_t>(t.size()) ? 0 : t[k];
+}
+
+// A digit next to position i, or one blank away: "12 €", "Ø 6", "10 × 20".
+bool NearDigit(const Decoded& t, std::size_t i) {
+    return IsDigit(At(t, i, -1)) || IsDigit(At(t, i, 1)) ||
+           (At(t, i, -1) == ' ' && IsDigit(At(t, i, -2))) ||
+           (At(t, i, 1) == ' ' && IsDigit(At(t, i, 2)));
+}
+
+// Whether a letter's case fits the letters around it in its word [start, end): an upper-case
+// letter after a lower-case one ("JosÚ"), or a lower-case one inside an upper-case word
+// ("ACCIàN"), does not; a capital that starts a word followed by small letters does.
+bool CaseFits(const Decoded& t, std::size_t i, std::size_t start, std::size_t end) {
+    bool hasPrev = i > start, hasNext = i + 1 < end;
+    char32_t p = hasPrev ? t[i - 1] : 0, n = hasNext ? t[i + 1] : 0;
+    if (IsUpper(t[i])) return !(hasPrev && IsLower(p)) && !(hasPrev && IsUpper(p) && IsLower(n));
+    return !(hasNext && IsUpper(n)) && !(hasPrev && IsUpper(p) && i - 1 > start);
+}
+
+int LetterWeight(const Decoded& t, std::size_t i) {
+    std::size_t start = i, end = i + 1;
+    while (start > 0 && IsLetter(t[start - 1]))
+        --start;
+    while (end < t.size() && IsLetter(t[end]))
+        ++end;
+    char32_t c = t[i];
+    if (end - start == 1) {
+        // A diameter before its size is a symbol; any other lone letter tells nothing.
+        if ((c == U'Ø' || c == U'ø') && NearDigit(t, i)) return kSpanish;
+        return 0;
+    }
+    bool ascii = false;
+    for (std::size_t k = start; k < end; ++k)
+        ascii = ascii || t[k] < 0x80;
+    // No word is made of accented letters alone: that is a line of box drawing read as text.
+    if (!ascii) return kOutOfPlace;
+    if (!CaseFits(t, i, start, end)) return kOutOfPlace;
+    return IsSpanishLetter(c) ? kSpanish : 0;
+}
+
+// How well the byte at i reads as Spanish text in the page that decoded t.
+int Plausibility(const Decoded& t, std::size_t i) {
+    char32_t c = t[i];
+    if (c == 0) return kUndefined;
+    if (IsLetter(c)) return LetterWeight(t, i);
+    char32_t p = At(t, i, -1), n = At(t, i, 1);
+    bool inWord = IsLetter(p) && IsLetter(n);
+    int elsewhere = inWord ? kInsideWord : 0;
+    if (IsBox(c)) {
+        if (inWord) return kInsideWord;
+        if (IsLetter(p) || IsLetter(n)) return kOutOfPlace;
+        return IsBox(p) || IsBox(n) ? kPossible : 0; // a frame or a rule, not a stray byte
+    }
+    switch (c) {
+    case U'º':
+    case U'ª': {
+        // Ordinals and abbreviations: 1º, 2ª, Nº, Mª, Dª, Pº.
+        bool abbreviation = IsLetter(p) && !IsLetter(At(t, i, -2));
+        return (IsDigit(p) || abbreviation) && !IsLetter(n) ? kSpanish : elsewhere;
+    }
+    case U'·': // Catalan l·l
+        return (p == 'l' || p == 'L') && (n == 'l' || n == 'L') ? kSpanish : elsewhere;
+    case U'€':
+        return inWord ? kInsideWord : NearDigit(t, i) ? kSpanish : 0;
+    case U'°':
+        return IsDigit(p) ? kSpanish : elsewhere;
+    case U'²':
+    case U'³': // m², m³, cm³
+        return (IsDigit(p) || p == 'm' || p == 'M') && !IsLetter(n) ? kSpanish : elsewhere;
+    case U'½':
+    case U'¼':
+    case U'¾':
+    case U'×':
+        return NearDigit(t, i) ? kPossible : elsewhere;
+    case U'¿':
+    case U'¡':
+        return !IsLetter(p) && IsLetter(n) ? kSpanish : elsewhere;
+    case U'\u00A0': // no-break space: between words, never inside one
+        return IsLower(p) && IsLower(n) ? kInsideWord : 0;
+    case U'’':
+    case U'‘':
+    case U'“':
+    case U'”':
+    case U'«':
+    case U'»':
+    case U'–':
+    case U'—':
+    case U'…':
+    case U'•':
+        return inWord ? 0 : kPossible;
+    default:
+        return elsewhere;
+    }
+}
+
+const CodePage& Page850() {
+    static const CodePage page = *CodePage::ByNumber(850);
+    return page;
+}
+const CodePage& Page1252() {
+    static const CodePage page = *CodePage::ByNumber(1252);
+    return page;
+}
+
+// The blank-delimited word around a byte, read in a page, for the reason's example.
+std::string WordAround(std::string_view bytes, std::size_t at, const CodePage& page) {
+    std::size_t start = bytes.rfind(' ', at), end = bytes.find(' ', at);
+    start = start == std::string_view::npos ? 0 : start + 1;
+    end = end == std::string_view::npos ? bytes.size() : end;
+    std::string word;
+    for (std::size_t k = start; k < end && k < start + 24; ++k) {
+        char32_t cp = page.CodePointOf(static_cast<uint8_t>(bytes[k]));
+        utf8::Append(word, cp == 0 || cp < 0x20 ? U'?' : cp);
+    }
+    return word;
+}
+
+std::string Hex(unsigned v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "0x%02X", v);
+    return b;
+}
+
+} // namespace
+
+void CodePageScorer::Add(std::string_view bytes) {
+    bool high = false;
+    for (char c : bytes)
+        high = high || static_cast<uint8_t>(c) >= 0x80;
+    if (!high) return;
+    Decoded dos = Decode(bytes, Page850()), windows = Decode(bytes, Page1252());
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        auto b = static_cast<uint8_t>(bytes[i]);
+        if (b < 0x80) continue;
+        ++high_;
+        if (windows[i] == 0 && undefined1252_++ == 0) firstUndefined_ = b;
+        Weigh(bytes, i, Plausibility(dos, i), Plausibility(windows, i));
+    }
+}
+
+void CodePageScorer::Weigh(std::string_view bytes, std::size_t at, int weight850, int weight1252) {
+    int difference = weight1252 - weight850;
+    if (difference == 0) return; // reads as well both ways: evidence for neither
+    Side& side = difference > 0 ? s1252_ : s850_;
+    int weight = difference > 0 ? difference : -difference;
+    side.weight += weight;
+    ++side.bytes;
+    if (weight > side.strongest) {
+        side.strongest = weight;
+        side.example = WordAround(bytes, at, difference > 0 ? Page1252() : Page850());
+    }
+}
+
+CodePageGuess CodePageScorer::Result() const {
+    CodePageGuess g;
+    g.score850 = s850_.weight;
+    g.score1252 = s1252_.weight;
+    g.page = s1252_.weight > s850_.weight ? 1252 : 850;
+    if (high_ == 0) {
+        g.evidence = "el texto no tiene ningún byte por encima de 127, así que se toma la 850, "
+                     "la de FacturaPlus para DOS";
+        return g;
+    }
+    if (s850_.weight == 0 && s1252_.weight == 0) {
+        g.evidence = "sus " + std::to_string(high_) +
+                     " bytes por encima de 127 se leen igual de bien en las dos páginas, así que "
+                     "se toma la 850, la de FacturaPlus para DOS";
+        return g;
+    }
+    auto side = [](const Side& s, const char* name) {
+        return std::to_string(s.weight) + " a favor de la " + name +
+               (s.example.empty() ? "" : " (como «" + s.example + "»)");
+    };
+    const Side& winner = g.page == 1252 ? s1252_ : s850_;
+    const Side& loser = g.page == 1252 ? s850_ : s1252_;
+    g.evidence = std::string("los indicios pesan ") +
+                 side(winner, g.page == 1252 ? "1252" : "850") + " y " +
+                 side(loser, g.page == 1252 ? "850" : "1252");
+    if (s850_.weight == s1252_.weight) g.evidence += "; en caso de empate se toma la 850";
+    if (undefined1252_ > 0)
+        g.evidence += "; " +
+                      (undefined1252_ == 1 ? std::string("hay un byte")
+                                           : "hay " + std::to_string(undefined1252_) + " bytes") +
+                      " que la 1252 no define (" + Hex(firstUndefined_) + ")";
+    return g;
+}

@@ -1,0 +1,34 @@
+#include "FileKind.h"
+
+#include "Printable.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::string NonRegularKind(mode_t mode) {
+    if (S_ISDIR(mode)) return "es una carpeta, no un fichero";
+    const char* kind = S_ISFIFO(mode)   ? "una tubería (FIFO)"
+                       : S_ISCHR(mode)  ? "un dispositivo de caracteres"
+                       : S_ISBLK(mode)  ? "un dispositivo de bloques"
+                       : S_ISSOCK(mode) ? "un socket"
+                                        : "un fichero especial";
+    return std::string("no es un fichero normal: es ") + kind;
+}
+
+std::string NotARegularFile(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) return S_ISREG(st.st_mode) ? "" : NonRegularKind(st.st_mode);
+    int e = errno;
+    struct stat link {};
+    if (e == ENOENT && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        char target[4096];
+        ssize_t n = readlink(path.c_str(), target, sizeof target);
+        std::string to = n > 0 ? printable::Utf8(std::string_view(target, n)) : "?";
+        return "es un enlace roto: apunta a «" + to + "», que no existe";
+    }
+    if (e == ELOOP) return "es un enlace que acaba apuntando a sí mismo";
+    if (e == ENOENT) return "no existe";
+    return std::string("no se puede consultar: ") + std::strerror(e);
+}
