@@ -1,32 +1,30 @@
 #include "ModeloConsulta.h"
 
-#include "SourceQuery.h"
+#include "DataSource.h"
 
-void ModeloConsulta::SetConsulta(SourceQuery* q) {
+ModeloConsulta::ModeloConsulta(FuenteDatos& fuente, QObject* parent)
+    : QAbstractTableModel(parent), fuente_(fuente) {
+    Reiniciar();
+}
+
+void ModeloConsulta::Reiniciar() {
     beginResetModel();
-    consulta_ = q;
-    activa_ = consulta_ && consulta_->Active();
-    filas_ = consulta_ && consulta_->Active() ? static_cast<int>(consulta_->DeliveredCount()) : 0;
+    campos_.clear();
+    for (const std::string& c : fuente_.Campos())
+        campos_ << QString::fromStdString(c);
+    activa_ = fuente_.Activa();
+    filas_ = static_cast<int>(fuente_.Filas());
     endResetModel();
 }
 
 void ModeloConsulta::Actualizar() {
-    bool activa = consulta_ && consulta_->Active();
-    int ahora = activa ? static_cast<int>(consulta_->DeliveredCount()) : 0;
-    if (activa != activa_) {
-        beginResetModel();
-        activa_ = activa;
-        filas_ = ahora;
-        endResetModel();
+    bool activa = fuente_.Activa();
+    int ahora = static_cast<int>(fuente_.Filas());
+    if (activa != activa_ || ahora < filas_) {
+        Reiniciar();
         return;
     }
     if (ahora == filas_) return;
-    if (ahora < filas_) {
-        beginResetModel();
-        filas_ = ahora;
-        endResetModel();
-        return;
-    }
     beginInsertRows({}, filas_, ahora - 1);
     filas_ = ahora;
     endInsertRows();
@@ -37,19 +35,18 @@ int ModeloConsulta::rowCount(const QModelIndex& parent) const {
 }
 
 int ModeloConsulta::columnCount(const QModelIndex& parent) const {
-    if (parent.isValid() || !consulta_ || !activa_) return 0;
-    return static_cast<int>(consulta_->Fields().size());
+    return parent.isValid() || !activa_ ? 0 : static_cast<int>(campos_.size());
 }
 
 QVariant ModeloConsulta::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !consulta_ || index.row() >= filas_) return {};
+    if (role != Qt::DisplayRole || index.row() >= filas_) return {};
     return QString::fromStdString(
-        consulta_->DisplayText(static_cast<std::size_t>(index.row()), index.column()));
+        fuente_.Texto(static_cast<std::size_t>(index.row()), index.column()));
 }
 
 QVariant ModeloConsulta::headerData(int section, Qt::Orientation o, int role) const {
-    if (role != Qt::DisplayRole || !consulta_) return {};
+    if (role != Qt::DisplayRole) return {};
     if (o == Qt::Vertical) return section + 1;
-    if (section < 0 || section >= static_cast<int>(consulta_->Fields().size())) return {};
-    return QString::fromUtf8(consulta_->Fields()[section].name);
+    if (section < 0 || section >= static_cast<int>(campos_.size())) return {};
+    return campos_[section];
 }

@@ -1,16 +1,17 @@
 #pragma once
-// The grid's rows: the records a source query has delivered so far, read on demand from the
-// mapped table, one column per declared field.
+// The grid's rows: the records the followed source query has delivered so far, read on demand,
+// one column per declared field.
 #include <QAbstractTableModel>
 
-class SourceQuery;
+class FuenteDatos;
 
 class ModeloConsulta : public QAbstractTableModel {
     Q_OBJECT
 public:
-    using QAbstractTableModel::QAbstractTableModel;
-    void SetConsulta(SourceQuery* q);
-    // Catches up with the query: new rows are added, a closed or restarted query empties it.
+    ModeloConsulta(FuenteDatos& fuente, QObject* parent);
+    // Starts again from what the data source shows now (pointed elsewhere, opened or closed).
+    void Reiniciar();
+    // Catches up with the walk: new rows are added, a closed or restarted query empties it.
     void Actualizar();
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -19,7 +20,8 @@ public:
     QVariant headerData(int section, Qt::Orientation o, int role) const override;
 
 private:
-    SourceQuery* consulta_ = nullptr;
+    FuenteDatos& fuente_;
+    QStringList campos_;
     int filas_ = 0;
     bool activa_ = false;
 };

@@ -2,7 +2,6 @@
 
 #include "Editores.h"
 #include "ModeloConsulta.h"
-#include "SourceQuery.h"
 #include "TDatos.h"
 
 #include <QApplication>
@@ -73,7 +72,7 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
         "QHeaderView::section { background-color: rgb(198, 211, 239); border: 1px solid #a0a0a0;"
         " padding: 0 4px; }"));
     DBGrid1->verticalHeader()->setDefaultSectionSize(18);
-    modelo_ = new ModeloConsulta(this);
+    modelo_ = new ModeloConsulta(datos_.DataSource1, this);
     DBGrid1->setModel(modelo_);
     capas->addWidget(DBGrid1, 1);
 
@@ -106,8 +105,7 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
         return FilenameEditRutaGDBAfterDialog(r);
     };
 
-    datos_.OnDataSourceChange = [this] { SeguirConsulta(); };
-    SeguirConsulta();
+    datos_.DataSource1.AlCambiar = [this] { modelo_->Reiniciar(); };
 
     resize(kAncho, kAlto);
     if (QScreen* s = QGuiApplication::primaryScreen()) {
@@ -115,6 +113,10 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
         move(r.center() - QPoint(kAncho / 2, kAlto / 2));
     }
     ColocarPanel();
+}
+
+TForm1::~TForm1() {
+    datos_.DataSource1.AlCambiar = nullptr; // the data module outlives the window
 }
 
 void TForm1::ColocarPanel() {
@@ -132,15 +134,6 @@ void TForm1::ColocarPanel() {
 bool TForm1::eventFilter(QObject* o, QEvent* e) {
     if (o == Panel1 && e->type() == QEvent::Resize) ColocarPanel();
     return QMainWindow::eventFilter(o, e);
-}
-
-void TForm1::SeguirConsulta() {
-    for (SourceQuery* q : {&datos_.qArticulos(), &datos_.qClientes(), &datos_.qProveedores(),
-                           &datos_.qAgentesVenta(), &datos_.qFamilias()})
-        q->OnStateChange = nullptr;
-    SourceQuery* q = datos_.DataSource1();
-    modelo_->SetConsulta(q);
-    if (q) q->OnStateChange = [this] { modelo_->Actualizar(); };
 }
 
 // ---- what the data module reports ----
@@ -207,12 +200,12 @@ bool TForm1::DirectoryEditDatosFacturaPlusAfterDialog(const QString& ruta) {
 }
 
 bool TForm1::FilenameEditRutaGDBAfterDialog(const QString& ruta) {
-    return Proteger([&] { datos_.IBDatabase1.SetDatabaseName(ruta.toStdString()); });
+    return Proteger([&] { datos_.SetRutaDestino(ruta.toStdString()); });
 }
 
 void TForm1::EjecutarBoton(const std::function<void()>& trabajo) {
-    if (ejecutando_) return;
-    ejecutando_ = true;
+    if (datos_.Ejecutando()) return;
+    TDatos::EnMarcha marcha(datos_);
     const QList<QWidget*> controles = {
         Button1, Button2, Button3, Button4, DirectoryEditDatosFacturaPlus, FilenameEditRutaGDB};
     for (QWidget* w : controles)
@@ -220,41 +213,47 @@ void TForm1::EjecutarBoton(const std::function<void()>& trabajo) {
     Proteger(trabajo);
     for (QWidget* w : controles)
         w->setEnabled(true);
-    ejecutando_ = false;
     modelo_->Actualizar();
     if (cierrePendiente_) QTimer::singleShot(0, this, &QWidget::close);
 }
 
+// Each button: the target path from the editor, the grid onto the walked query, the transfer.
+void TForm1::suitempButton2Click() {
+    EjecutarBoton([this] {
+        datos_.SetRutaDestino(FilenameEditRutaGDB->text().toStdString());
+        datos_.DataSource1.SetDataSet(datos_.qFamilias());
+        if (!datos_.TraspasoFamilias()) return; // stopped: the window is closing
+        datos_.DataSource1.SetDataSet(datos_.qArticulos());
+        datos_.TraspasoArticulos();
+    });
+}
+
+void TForm1::suitempButton1Click() {
+    EjecutarBoton([this] {
+        datos_.SetRutaDestino(FilenameEditRutaGDB->text().toStdString());
+        datos_.DataSource1.SetDataSet(datos_.qClientes());
+        datos_.TraspasoClientes();
+    });
+}
+
+void TForm1::suitempButton3Click() {
+    EjecutarBoton([this] {
+        datos_.SetRutaDestino(FilenameEditRutaGDB->text().toStdString());
+        datos_.DataSource1.SetDataSet(datos_.qProveedores());
+        datos_.TraspasoProveedores();
+    });
+}
+
 void TForm1::suitempButton4Click() {
     EjecutarBoton([this] {
-        datos_.IBDatabase1.SetDatabaseName(FilenameEditRutaGDB->text().toStdString());
-        datos_.SetDataSource1(datos_.qAgentesVenta());
+        datos_.SetRutaDestino(FilenameEditRutaGDB->text().toStdString());
+        datos_.DataSource1.SetDataSet(datos_.qAgentesVenta());
         datos_.TraspasoAgentes();
     });
 }
 
-void TForm1::NoDisponible(const char* traspaso) {
-    QMessageBox box(
-        QMessageBox::Information, QStringLiteral("Información"),
-        QString::fromUtf8("El traspaso de %1 todavía no está disponible en esta versión.")
-            .arg(QString::fromUtf8(traspaso)),
-        QMessageBox::NoButton, this);
-    box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
-    box.exec();
-}
-
-void TForm1::suitempButton2Click() {
-    NoDisponible("Artículos");
-}
-void TForm1::suitempButton1Click() {
-    NoDisponible("Clientes");
-}
-void TForm1::suitempButton3Click() {
-    NoDisponible("Proveedores");
-}
-
 void TForm1::closeEvent(QCloseEvent* e) {
-    if (ejecutando_) {
+    if (datos_.Ejecutando()) {
         // The transfer stops after its current record is committed; then the window closes.
         cierrePendiente_ = true;
         datos_.SolicitarParada();

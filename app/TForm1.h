@@ -1,7 +1,5 @@
 #pragma once
 // The program's one window.
-#include "Interfaz.h"
-
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
@@ -24,6 +22,7 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(TDatos& datos);
+    ~TForm1() override;
 
     // What the data module reports through; the window's part of the interface.
     void MostrarEstado(const std::string& texto, bool caja);
@@ -42,7 +41,6 @@ public:
     QTableView* DBGrid1;
     QStatusBar* StatusBar1;
     QLabel* TextoEstado; // the status bar's one text
-    bool Ejecutando() const { return ejecutando_; }
 
     // Shows an error that escaped a handler, as the application's error box does.
     static void MostrarError(QWidget* padre, const QString& mensaje);
@@ -61,7 +59,6 @@ private:
     void suitempButton1Click();
     void suitempButton3Click();
     void suitempButton4Click();
-    void NoDisponible(const char* traspaso);
 
     // Runs a handler; an error that escapes it goes to the error box. False when one did.
     bool Proteger(const std::function<void()>& manejador);
@@ -69,11 +66,9 @@ private:
     // is carried out when it ends.
     void EjecutarBoton(const std::function<void()>& trabajo);
     void ColocarPanel();
-    void SeguirConsulta();
 
     TDatos& datos_;
     ModeloConsulta* modelo_;
     bool mostrado_ = false;
-    bool ejecutando_ = false;
     bool cierrePendiente_ = false;
 };

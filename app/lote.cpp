@@ -1,6 +1,4 @@
 // traspaso-maestros-lote: runs transfers from the command line, with no window and no questions.
-#include "FbError.h"
-#include "Senales.h"
 #include "TDatos.h"
 
 #include <chrono>
@@ -13,10 +11,15 @@
 #include <unistd.h>
 #include <vector>
 
+#ifndef TM_VERSION
+#define TM_VERSION "0"
+#endif
+
 namespace {
 
 const char* const kAyuda =
     "Uso: traspaso-maestros-lote --origen CARPETA --destino BASE TRASPASO...\n"
+    "     traspaso-maestros-lote --version | --help\n"
     "\n"
     "Copia los ficheros maestros de FacturaPlus (tablas dBase de CARPETA) a la base de datos\n"
     "de Orvalia SQL BASE (un fichero .fdb o .gdb, o servidor:/ruta/fichero.fdb), igual que los\n"
@@ -32,53 +35,50 @@ const char* const kAyuda =
     "Los textos de estado y los resúmenes salen por la salida estándar; cada aviso de un\n"
     "registro que no se ha podido pasar sale por la salida de errores con su posición y su\n"
     "código. Si la salida de errores es un terminal se muestra una barra de progreso.\n"
-    "Ctrl+C detiene el traspaso en curso después de confirmar el registro actual.\n"
+    "Ctrl+C (o la señal TERM) detiene el traspaso en curso después de confirmar el registro\n"
+    "actual y dice cuántos registros se habían confirmado.\n"
     "\n"
     "Estado de salida:\n"
-    "  0  todos los registros se han pasado\n"
-    "  1  algunos registros han dado aviso y se han saltado\n"
-    "  2  un error ha detenido un traspaso (o los argumentos no son válidos)\n";
+    "  0    todos los registros se han pasado\n"
+    "  1    algunos registros han dado aviso y se han saltado\n"
+    "  2    un error ha detenido un traspaso (o los argumentos no son válidos)\n"
+    "  130  interrumpido con Ctrl+C (143 con la señal TERM)\n";
 
-volatile std::sig_atomic_t interrumpido = 0;
-void AlInterrumpir(int) {
-    interrumpido = 1;
+volatile std::sig_atomic_t senal = 0;
+void AlRecibirSenal(int s) {
+    senal = s;
 }
 
 class InterfazLote : public Interfaz {
 public:
-    explicit InterfazLote(bool barra) : barra_(barra) {}
-    void Observar(TDatos& datos) { datos_ = &datos; }
+    InterfazLote(TDatos*& datos, bool barra) : datos_(datos), barra_(barra) {}
 
     void MostrarEstado(const std::string& texto, bool) override {
         BorrarBarra();
         std::printf("%s\n", texto.c_str());
         std::fflush(stdout);
-        if (texto.rfind("Actualizando", 0) == 0) inicio_ = std::chrono::steady_clock::now();
     }
 
     void Aviso(const std::string& texto, const RegistroEnCurso& r) override {
         BorrarBarra();
         ++avisos_;
-        std::fprintf(stderr, "Aviso: %s, registro %zu de %zu, código «%s»: %s\n",
-                     r.consulta.c_str(), r.posicion, r.total, r.codigo.c_str(), texto.c_str());
+        std::fprintf(stderr, "Aviso: %s: %s\n", Donde(r).c_str(), texto.c_str());
     }
 
-    void AtenderMensajes() override {
-        if (interrumpido && datos_) datos_->SolicitarParada();
-        if (!barra_ || !datos_ || !datos_->DataSource1()) return;
-        const SourceQuery& q = *datos_->DataSource1();
-        std::size_t hechos = q.Eof() ? q.RowCount() : q.DeliveredCount() - 1;
-        std::size_t total = q.RowCount();
-        double segundos =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio_).count();
-        double ritmo = segundos > 0 ? hechos / segundos : 0;
-        long quedan = ritmo > 0 ? static_cast<long>((total - hechos) / ritmo) : 0;
-        int ancho = 30;
-        int lleno = total ? static_cast<int>(ancho * hechos / total) : ancho;
-        std::fprintf(stderr, "\r[%s%s] %zu/%zu  %.1f reg/s  quedan %02ld:%02ld ",
-                     std::string(lleno, '#').c_str(), std::string(ancho - lleno, ' ').c_str(),
-                     hechos, total, ritmo, quedan / 60, quedan % 60);
-        visible_ = true;
+    void AtenderMensajes(const RegistroEnCurso& r) override {
+        if (r.posicion == 1 || r.consulta != ultimo_.consulta)
+            inicio_ = std::chrono::steady_clock::now();
+        ultimo_ = r;
+        if (senal && datos_) datos_->SolicitarParada();
+        if (barra_) PintarBarra(r);
+    }
+
+    // "qAgentesVenta, registro 5 de 9, código «006»"
+    static std::string Donde(const RegistroEnCurso& r) {
+        std::string t = r.consulta + ", registro " + std::to_string(r.posicion) + " de " +
+                        std::to_string(r.total);
+        if (!r.codigo.empty()) t += ", código «" + r.codigo + "»";
+        return t;
     }
 
     void BorrarBarra() {
@@ -87,12 +87,27 @@ public:
         visible_ = false;
     }
     int Avisos() const { return avisos_; }
+    const RegistroEnCurso& Ultimo() const { return ultimo_; }
 
 private:
+    void PintarBarra(const RegistroEnCurso& r) {
+        double segundos =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio_).count();
+        double ritmo = segundos > 0 ? r.posicion / segundos : 0;
+        long quedan = ritmo > 0 ? static_cast<long>((r.total - r.posicion) / ritmo) : 0;
+        int ancho = 30;
+        int lleno = r.total ? static_cast<int>(ancho * r.posicion / r.total) : ancho;
+        std::fprintf(stderr, "\r[%s%s] %zu/%zu  %.1f reg/s  quedan %02ld:%02ld ",
+                     std::string(lleno, '#').c_str(), std::string(ancho - lleno, ' ').c_str(),
+                     r.posicion, r.total, ritmo, quedan / 60, quedan % 60);
+        visible_ = true;
+    }
+
+    TDatos*& datos_;
     bool barra_;
     bool visible_ = false;
     int avisos_ = 0;
-    TDatos* datos_ = nullptr;
+    RegistroEnCurso ultimo_;
     std::chrono::steady_clock::time_point inicio_ = std::chrono::steady_clock::now();
 };
 
@@ -112,6 +127,9 @@ int main(int argc, char** argv) {
         if (a == "--help" || a == "-h") {
             std::fputs(kAyuda, stdout);
             return 0;
+        } else if (a == "--version") {
+            std::printf("traspaso-maestros-lote %s\n", TM_VERSION);
+            return 0;
         } else if ((a == "--origen" || a == "--destino") && i + 1 < argc) {
             (a == "--origen" ? origen : destino) = argv[++i];
         } else if (a.rfind("--origen=", 0) == 0) {
@@ -129,36 +147,52 @@ int main(int argc, char** argv) {
     if (traspasos.empty())
         return Uso("falta qué traspasar (agentes, proveedores, clientes, articulos)");
 
-    InterfazLote interfaz(isatty(STDERR_FILENO));
+    TDatos* observado = nullptr;
+    InterfazLote interfaz(observado, isatty(STDERR_FILENO));
     TDatos datos(interfaz);
-    interfaz.Observar(datos);
+    observado = &datos;
+    // Each transfer as its button runs it; false when an interrupt stopped it.
     std::map<std::string, std::function<bool()>> disponibles = {
         {"agentes",
          [&] {
-             datos.SetDataSource1(datos.qAgentesVenta());
+             datos.DataSource1.SetDataSet(datos.qAgentesVenta());
              return datos.TraspasoAgentes();
          }},
+        {"proveedores",
+         [&] {
+             datos.DataSource1.SetDataSet(datos.qProveedores());
+             return datos.TraspasoProveedores();
+         }},
+        {"clientes",
+         [&] {
+             datos.DataSource1.SetDataSet(datos.qClientes());
+             return datos.TraspasoClientes();
+         }},
+        {"articulos",
+         [&] {
+             datos.DataSource1.SetDataSet(datos.qFamilias());
+             if (!datos.TraspasoFamilias()) return false;
+             datos.DataSource1.SetDataSet(datos.qArticulos());
+             return datos.TraspasoArticulos();
+         }},
     };
-    for (const std::string& t : traspasos) {
-        if (disponibles.count(t)) continue;
-        if (t == "proveedores" || t == "clientes" || t == "articulos")
-            return Uso("el traspaso «" + t + "» todavía no está disponible en esta versión");
-        return Uso("traspaso desconocido «" + t + "»");
-    }
-    std::signal(SIGINT, AlInterrumpir);
-    std::signal(SIGTERM, AlInterrumpir);
-    RechazarCierrePorSenal(&interrumpido);
+    for (const std::string& t : traspasos)
+        if (!disponibles.count(t)) return Uso("traspaso desconocido «" + t + "»");
+    std::signal(SIGINT, AlRecibirSenal);
+    std::signal(SIGTERM, AlRecibirSenal);
+    TDatos::ProtegerDeSenales(&senal);
 
     int estado = 0;
     try {
         datos.CrearAlias(origen);
         for (const std::string& t : traspasos) {
-            datos.IBDatabase1.SetDatabaseName(destino);
+            datos.SetRutaDestino(destino);
             if (!disponibles[t]()) {
                 interfaz.BorrarBarra();
                 std::fprintf(stderr,
-                             "Traspaso interrumpido después de confirmar el registro en curso.\n");
-                estado = 2;
+                             "Traspaso interrumpido en %s después de confirmar %zu registros.\n",
+                             interfaz.Ultimo().consulta.c_str(), interfaz.Ultimo().posicion);
+                estado = 128 + (senal ? senal : SIGINT);
                 break;
             }
         }
@@ -171,7 +205,7 @@ int main(int argc, char** argv) {
         datos.Cerrar();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "Error al cerrar: %s\n", e.what());
-        estado = 2;
+        if (estado == 0 || estado == 1) estado = 2;
     }
     if (estado == 0 && interfaz.Avisos() > 0) estado = 1;
     return estado;

@@ -1,5 +1,5 @@
 // traspaso-maestros: the window program.
-#include "Senales.h"
+#include "ReporteroVentana.h"
 #include "TDatos.h"
 #include "TForm1.h"
 
@@ -20,21 +20,6 @@ void AlRecibirSenal(int) {
     senal = 1;
 }
 
-// The data module reports through the window, which is created after it.
-class ReporteroVentana : public Interfaz {
-public:
-    TForm1* form = nullptr;
-    void MostrarEstado(const std::string& texto, bool caja) override {
-        if (form) form->MostrarEstado(texto, caja);
-    }
-    void Aviso(const std::string& texto, const RegistroEnCurso&) override {
-        if (form) form->Aviso(texto);
-    }
-    void AtenderMensajes() override {
-        if (form) form->AtenderMensajes();
-    }
-};
-
 void PonerFuente(QApplication& app) {
     const char* tahoma = "/usr/share/wine/fonts/tahoma.ttf";
     QString familia = QStringLiteral("DejaVu Sans");
@@ -52,8 +37,8 @@ void PonerFuente(QApplication& app) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    app.setApplicationName(QString::fromUtf8(kTituloAplicacion));
-    app.setApplicationDisplayName(QString::fromUtf8(kTituloAplicacion));
+    // No display name: the platform would append it to every box's caption ("Aviso — ...").
+    app.setApplicationName(QStringLiteral("traspaso-maestros"));
     PonerFuente(app);
     ReporteroVentana reportero;
     TDatos Datos(reportero);
@@ -64,7 +49,7 @@ int main(int argc, char** argv) {
         Form1.show();
         std::signal(SIGINT, AlRecibirSenal);
         std::signal(SIGTERM, AlRecibirSenal);
-        RechazarCierrePorSenal(&senal);
+        TDatos::ProtegerDeSenales(&senal);
         QTimer vigia;
         QObject::connect(&vigia, &QTimer::timeout, &Form1, [&Form1] {
             if (senal) Form1.close();

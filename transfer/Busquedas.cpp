@@ -1,21 +1,34 @@
-// Identifiers of the target's rows by their code.
+// Identifiers of the target's rows by their code, and the source's side-table lookups.
+#include "Destino.h"
+#include "OrigenFacturaPlus.h"
+#include "Reglas.h"
 #include "TDatos.h"
-#include "Texto.h"
 
-Variant TDatos::BuscarIdFamilia(const std::string& codigo) {
+std::optional<int32_t> TDatos::BuscarIdFamilia(const std::string& codigo) {
     // Families are stored under the first four characters of their code.
-    IBQueryFamiliasArticulos.Close();
-    IBQueryFamiliasArticulos.ParamByName("ParCodigo").SetAsString(Primeros(codigo, 4));
-    IBQueryFamiliasArticulos.Open();
-    return IBQueryFamiliasArticulos.FieldAsVariant("IDFAMILIASARTICULOS");
+    IBQuery& q = IBQueryFamiliasArticulos();
+    q.Close();
+    try {
+        q.ParamByName("ParCodigo").SetAsString(Primeros(codigo, 4));
+    } catch (const ValorNoAdmitido&) {
+        return std::nullopt;
+    }
+    q.Open();
+    Variant v = q.FieldAsVariant("IDFAMILIASARTICULOS");
+    if (IsNull(v)) return std::nullopt;
+    return q.FieldAsInteger("IDFAMILIASARTICULOS");
 }
 
 int32_t TDatos::BuscarId(const std::vector<std::string>& texto, const std::string& codigo,
                          const std::string& columna) {
     if (codigo.empty()) return 0;
-    IBQuery consulta(IBDatabase1, IBTransaction1); // closed by its destructor on every path
+    IBQuery consulta(IBDatabase1(), IBTransaction1()); // closed by its destructor on every path
     consulta.SetText(texto);
-    consulta.ParamByName("PARCODIGO").SetAsString(codigo);
+    try {
+        consulta.ParamByName("PARCODIGO").SetAsString(codigo);
+    } catch (const ValorNoAdmitido&) {
+        return 0; // a code its column cannot hold is in no row
+    }
     consulta.Open();
     int32_t id = consulta.FieldIsNull(columna) ? 0 : consulta.FieldAsInteger(columna);
     consulta.Close();
@@ -30,4 +43,29 @@ int32_t TDatos::BuscarIdFormaPago(const std::string& codigo) {
 int32_t TDatos::BuscarIdAgenteVenta(const std::string& codigo) {
     return BuscarId({"SELECT IDAGENTESVENTA", " FROM AGENTESVENTA WHERE CODIGO = :PARCODIGO"},
                     codigo, "IDAGENTESVENTA");
+}
+
+int32_t TDatos::FormaPagoODefecto(const std::string& codigo, int32_t defecto) {
+    int32_t id = BuscarIdFormaPago(Primeros(codigo, 4));
+    return id != 0 ? id : defecto;
+}
+
+std::string TDatos::NombreLargoArticulo(const std::string& codigo) {
+    return origen_->NombreLargoArticulo(codigo);
+}
+
+std::string TDatos::NombreProvincia(const std::string& codigo) {
+    return origen_->NombreProvincia(codigo);
+}
+
+void TDatos::FalloDeBusqueda(const std::string& consulta, const std::string& error) {
+    // The record goes on with an empty value, as the lookup promises; but a side table that
+    // cannot be read would otherwise blank that column in every record without a word.
+    const std::string tabla = consulta == "qProvincias" ? "PROVINC" : "Artcom";
+    if (!Ejecutando() || !tablasAvisadas_.insert(tabla).second) return;
+    interfaz_.Aviso("No se ha podido leer la tabla auxiliar " + tabla + " (" + consulta +
+                        "): su valor queda vacío en este registro y en los siguientes de este "
+                        "traspaso, que no volverán a avisarlo. " +
+                        error,
+                    registro_);
 }

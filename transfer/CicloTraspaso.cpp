@@ -1,109 +1,132 @@
 // The one transfer cycle that every transfer runs: walk the source, look each code up in the
 // target, update or insert, warn and go on, commit retaining after every record, summarise.
+#include "Destino.h"
 #include "SourceQuery.h"
 #include "TDatos.h"
+#include "Traspaso.h"
 
-namespace {
-
-// Marks the data module busy for the length of a run, whatever way the run ends.
-class EnMarcha {
-public:
-    explicit EnMarcha(bool& b) : b_(b) { b_ = true; }
-    ~EnMarcha() { b_ = false; }
-
-private:
-    bool& b_;
-};
-
-} // namespace
-
-bool TDatos::EjecutarTraspaso(const DescripcionTraspaso& d) {
-    EnMarcha enMarcha(ejecutando_);
+bool TDatos::EjecutarTraspaso(const Traspaso& t) {
+    EnMarcha marcha(*this);
     parada_ = false;
-    SourceQuery& q = *d.consulta;
-    auto ponerTextos = [&] {
-        IBSQLInsert.SetText(d.textoInsert);
-        IBSQLUpdate.SetText(d.textoUpdate);
-    };
-    auto conectar = [&] {
-        if (!IBDatabase1.Connected()) IBDatabase1.Open();
-    };
+    tablasAvisadas_.clear();
+    SourceQuery& q = *t.consulta;
 
     RegistrosActualizados = 0;
     RegistrosAnadidos = 0;
-    IBSQLSelect.Close();
+    IBSQLSelect().Close();
     q.Open();
     q.First();
-    if (d.textosAntesDelProgreso) {
-        ponerTextos();
-        interfaz_.MostrarEstado(d.textoProgreso, false);
-        conectar();
+    if (t.orden == Orden::TextosAntesDelProgreso) {
+        PonerTextos(t);
+        interfaz_.MostrarEstado(t.progreso, false);
+        Conectar();
     } else {
-        interfaz_.MostrarEstado(d.textoProgreso, false);
-        conectar();
-        if (d.transaccionAntesDelBucle && !IBTransaction1.InTransaction())
-            IBTransaction1.StartTransaction();
-        ponerTextos();
+        interfaz_.MostrarEstado(t.progreso, false);
+        Conectar();
+        IniciarSiHaceFalta();
+        PonerTextos(t);
     }
-    if (d.leerDefectos) {
-        if (!IBTransaction1.InTransaction()) IBTransaction1.StartTransaction();
-        d.leerDefectos();
-        IBSQLSelect.Close();
-        if (IBTransaction1.InTransaction()) IBTransaction1.CommitRetaining();
-    }
+    if (!t.defectos.empty()) LeerDefectos(t);
 
+    const std::string busqueda =
+        "select " + t.id + " from " + t.tabla + " where codigo = :ParCodigo";
+    const std::string clave = "OLD_" + t.id;
+    const Campos campos(q);
     while (!q.Eof()) {
-        if (!IBTransaction1.InTransaction()) IBTransaction1.StartTransaction();
-        RegistroEnCurso registro{q.Name(), q.DeliveredCount(), q.RowCount(), d.valorBusqueda()};
-        IBSQLSelect.Close();
-        IBSQLSelect.SetText(d.textoBusqueda);
-        IBSQLSelect.ParamByName("ParCodigo").SetAsString(registro.codigo);
-        IBSQLSelect.ExecQuery();
-        IBField& campoId = IBSQLSelect.FieldByName(d.columnaId);
-        int32_t id = campoId.IsNull() ? 0 : campoId.AsInteger();
-
-        // A guarded block: its error is shown, the record is counted nowhere, the walk goes on.
-        auto guardado = [&](const std::function<void()>& bloque) {
-            try {
-                bloque();
-            } catch (const std::exception& e) {
-                interfaz_.Aviso(e.what(), registro);
+        IniciarSiHaceFalta();
+        registro_ = RegistroEnCurso{q.Name(), q.DeliveredCount(), q.RowCount(), {}};
+        const RegistroEnCurso& r = registro_;
+        // The code is the record's own data: one that cannot be read fails this record only.
+        if (Guardado(r, [&] { registro_.codigo = t.codigo(campos); })) {
+            int32_t id = BuscarCodigo(busqueda, t.id, r.codigo);
+            if (id != 0) {
+                Guardado(r, [&] {
+                    Parametros p(IBSQLUpdate());
+                    p.Entero(clave, id);
+                    t.rellenar(p, campos, false);
+                    IBSQLUpdate().ExecQuery();
+                    ++RegistrosActualizados;
+                });
+            } else {
+                Guardado(r, [&] {
+                    Parametros p(IBSQLInsert());
+                    t.rellenar(p, campos, true);
+                    IBSQLInsert().ExecQuery();
+                    if (t.insertDevuelveId) id = IBSQLInsert().FieldByName(t.id).AsInteger();
+                    ++RegistrosAnadidos;
+                });
             }
-        };
-        if (id != 0) {
-            guardado([&] {
-                IBSQLUpdate.ParamByName(d.claveUpdate).SetAsInteger(id);
-                d.rellenarUpdate();
-                IBSQLUpdate.ExecQuery();
-                ++RegistrosActualizados;
-            });
-        } else {
-            guardado([&] {
-                d.rellenarInsert();
-                IBSQLInsert.ExecQuery();
-                if (d.idTrasInsert) id = d.idTrasInsert();
-                ++RegistrosAnadidos;
-            });
+            // Identifier 0 is no row of this record: a follow-up would write someone else's.
+            if (id != 0)
+                for (const auto& bloque : t.despues)
+                    Guardado(r, [&] { bloque(id, campos); });
         }
-        for (const auto& bloque : d.bloquesExtra)
-            guardado([&] { bloque(id); });
-
         q.Next();
-        if (IBTransaction1.InTransaction()) IBTransaction1.CommitRetaining();
-        interfaz_.AtenderMensajes();
+        if (IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
+        interfaz_.AtenderMensajes(r);
         if (parada_) return false;
     }
     q.Close();
-    interfaz_.MostrarEstado(d.prefijoResumen + std::to_string(RegistrosAnadidos) +
-                                d.separadorResumen + std::to_string(RegistrosActualizados),
+    interfaz_.MostrarEstado(t.resumen.first + std::to_string(RegistrosAnadidos) + t.resumen.second +
+                                std::to_string(RegistrosActualizados),
                             true);
     return true;
 }
 
-int32_t TDatos::LeerDefecto(const std::string& texto, const std::string& columna) {
-    IBSQLSelect.Close();
-    IBSQLSelect.SetText(texto);
-    IBSQLSelect.ExecQuery();
-    IBField& f = IBSQLSelect.FieldByName(columna);
+bool TDatos::Guardado(const RegistroEnCurso& r, const std::function<void()>& bloque) {
+    try {
+        bloque();
+        return true;
+    } catch (const std::exception& e) {
+        interfaz_.Aviso(e.what(), r);
+        return false;
+    }
+}
+
+void TDatos::PonerTextos(const Traspaso& t) {
+    IBSQLInsert().SetText(t.insert);
+    IBSQLUpdate().SetText(t.update);
+}
+
+void TDatos::Conectar() {
+    if (!IBDatabase1().Connected()) IBDatabase1().Open();
+}
+
+void TDatos::IniciarSiHaceFalta() {
+    if (!IBTransaction1().InTransaction()) IBTransaction1().StartTransaction();
+}
+
+void TDatos::LeerDefectos(const Traspaso& t) {
+    IniciarSiHaceFalta();
+    IBSQL& s = IBSQLSelect();
+    for (const Defecto& d : t.defectos) {
+        s.Close();
+        s.SetText(d.consulta);
+        s.ExecQuery();
+        if (s.FieldCount() != static_cast<int>(d.destinos.size()))
+            throw Error("La consulta de valores por defecto «" + d.consulta + "» devuelve " +
+                        std::to_string(s.FieldCount()) + " columnas y se esperaban " +
+                        std::to_string(d.destinos.size()));
+        for (std::size_t i = 0; i < d.destinos.size(); ++i) {
+            IBField& f = s.Field(static_cast<int>(i));
+            *d.destinos[i] = f.IsNull() ? 0 : f.AsInteger();
+        }
+    }
+    s.Close();
+    if (IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
+}
+
+int32_t TDatos::BuscarCodigo(const std::string& texto, const std::string& columna,
+                             const std::string& codigo) {
+    IBSQL& s = IBSQLSelect();
+    s.Close();
+    s.SetText(texto);
+    try {
+        s.ParamByName("ParCodigo").SetAsString(codigo);
+    } catch (const ValorNoAdmitido&) {
+        return 0; // a code its column cannot hold is in no row; the insert will refuse it
+    }
+    s.ExecQuery();
+    IBField& f = s.FieldByName(columna);
     return f.IsNull() ? 0 : f.AsInteger();
 }

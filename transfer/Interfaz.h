@@ -3,12 +3,12 @@
 #include <cstddef>
 #include <string>
 
-// The record a warning is about, for drivers that show where it happened.
+// The source record a transfer is on: where a warning happened, and how far the walk has got.
 struct RegistroEnCurso {
     std::string consulta;     // the source query being walked
     std::size_t posicion = 0; // 1 for the first record delivered
     std::size_t total = 0;    // records the query holds
-    std::string codigo;       // the code looked up in the target
+    std::string codigo;       // the code looked up in the target; empty when it could not be read
 };
 
 class Interfaz {
@@ -16,5 +16,6 @@ public:
     virtual ~Interfaz() = default;
     virtual void MostrarEstado(const std::string& texto, bool caja) = 0; // status; box when asked
     virtual void Aviso(const std::string& texto, const RegistroEnCurso& registro) = 0;
-    virtual void AtenderMensajes() = 0; // once per source record
+    // Once per source record, after it has been committed.
+    virtual void AtenderMensajes(const RegistroEnCurso& registro) = 0;
 };

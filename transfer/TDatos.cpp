@@ -1,31 +1,111 @@
 #include "TDatos.h"
 
+#include "Destino.h"
+#include "OrigenFacturaPlus.h"
+#include "Senales.h"
+#include "Traspasos.h"
+
 TDatos::TDatos(Interfaz& interfaz)
     : interfaz_(interfaz),
-      origen_([this](const std::string& t) { interfaz_.MostrarEstado(t, false); }),
-      dataSource_(&origen_.qAgentesVenta) {
-    IBDatabase1.SetDefaultTransaction(&IBTransaction1);
-    IBQueryFamiliasArticulos.SetText(
+      origen_(std::make_unique<OrigenFacturaPlus>(
+          [this](const std::string& t) { interfaz_.MostrarEstado(t, false); })),
+      destino_(std::make_unique<Destino>()) {
+    static_assert(std::string_view(kAlias) == OrigenFacturaPlus::kAlias);
+    origen_->AlFallarBusqueda = [this](const std::string& consulta, const std::string& error) {
+        FalloDeBusqueda(consulta, error);
+    };
+    DataSource1.SetDataSet(origen_->qAgentesVenta);
+    IBDatabase1().SetDefaultTransaction(&IBTransaction1());
+    IBQueryFamiliasArticulos().SetText(
         {"SELECT IDFAMILIASARTICULOS", "FROM FAMILIASARTICULOS", "WHERE CODIGO = :ParCodigo"});
 }
 
 TDatos::~TDatos() {
+    DataSource1.AlCambiar = nullptr; // whoever followed it may be gone already
+    DataSource1.SetDataSet(nullptr);
     try {
-        IBQueryFamiliasArticulos.Close();
-        if (IBTransaction1.InTransaction()) IBTransaction1.Commit();
-        IBDatabase1.Close();
+        IBQueryFamiliasArticulos().Close();
+        if (IBTransaction1().InTransaction()) IBTransaction1().Commit();
+        IBDatabase1().Close();
     } catch (...) {
         // The connection's own destructor releases what is left; nothing to report to.
     }
 }
 
-void TDatos::SetDataSource1(SourceQuery& q) {
-    dataSource_ = &q;
-    if (OnDataSourceChange) OnDataSourceChange();
+void TDatos::CrearAlias(const std::string& ruta) {
+    origen_->CrearAlias(ruta);
+}
+
+void TDatos::SetRutaDestino(const std::string& ruta) {
+    IBDatabase1().SetDatabaseName(ruta);
+}
+
+const std::string& TDatos::RutaDestino() const {
+    return destino_->IBDatabase1.DatabaseName();
 }
 
 void TDatos::Cerrar() {
-    if (IBTransaction1.InTransaction()) IBTransaction1.Commit();
-    if (IBDatabase1.Connected()) IBDatabase1.Close();
-    origen_.EliminarAlias();
+    if (IBTransaction1().InTransaction()) IBTransaction1().Commit();
+    if (IBDatabase1().Connected()) IBDatabase1().Close();
+    origen_->EliminarAlias();
+}
+
+void TDatos::ProtegerDeSenales(volatile std::sig_atomic_t* bandera) {
+    RechazarCierrePorSenal(bandera);
+}
+
+bool TDatos::TraspasoFamilias() {
+    return EjecutarTraspaso(Familias(*this));
+}
+bool TDatos::TraspasoArticulos() {
+    return EjecutarTraspaso(Articulos(*this));
+}
+bool TDatos::TraspasoClientes() {
+    return EjecutarTraspaso(Clientes(*this));
+}
+bool TDatos::TraspasoProveedores() {
+    return EjecutarTraspaso(Proveedores(*this));
+}
+bool TDatos::TraspasoAgentes() {
+    return EjecutarTraspaso(Agentes(*this));
+}
+
+Session& TDatos::Session1() {
+    return origen_->Session1;
+}
+SourceQuery& TDatos::qArticulos() {
+    return origen_->qArticulos;
+}
+SourceQuery& TDatos::qClientes() {
+    return origen_->qClientes;
+}
+SourceQuery& TDatos::qProveedores() {
+    return origen_->qProveedores;
+}
+SourceQuery& TDatos::qAgentesVenta() {
+    return origen_->qAgentesVenta;
+}
+SourceQuery& TDatos::qFamilias() {
+    return origen_->qFamilias;
+}
+SourceQuery& TDatos::qStock() {
+    return origen_->qStock;
+}
+IBDatabase& TDatos::IBDatabase1() {
+    return destino_->IBDatabase1;
+}
+IBTransaction& TDatos::IBTransaction1() {
+    return destino_->IBTransaction1;
+}
+IBSQL& TDatos::IBSQLSelect() {
+    return destino_->IBSQLSelect;
+}
+IBSQL& TDatos::IBSQLInsert() {
+    return destino_->IBSQLInsert;
+}
+IBSQL& TDatos::IBSQLUpdate() {
+    return destino_->IBSQLUpdate;
+}
+IBQuery& TDatos::IBQueryFamiliasArticulos() {
+    return destino_->IBQueryFamiliasArticulos;
 }

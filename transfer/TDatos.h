@@ -1,16 +1,27 @@
 #pragma once
-// The data module: everything that touches data, for the whole run of the program.
-#include "IBDatabase.h"
-#include "IBQuery.h"
-#include "IBSQL.h"
-#include "IBTransaction.h"
+// The data module: everything that touches data, for the whole run of the program. The window
+// and the batch program see this header, Interfaz.h and DataSource.h only; the dBase engine and
+// the Firebird layer stay behind it.
+#include "DataSource.h"
 #include "Interfaz.h"
-#include "OrigenFacturaPlus.h"
-#include "Traspaso.h"
 
+#include <csignal>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
+
+class IBDatabase;
+class IBQuery;
+class IBSQL;
+class IBTransaction;
+class OrigenFacturaPlus;
+class Session;
+class SourceQuery;
+struct Traspaso;
 
 class TDatos {
 public:
@@ -19,38 +30,23 @@ public:
     TDatos& operator=(const TDatos&) = delete;
     ~TDatos(); // commits an open transaction and disconnects; never throws
 
-    // Source: the session, the alias and the queries.
-    void CrearAlias(const std::string& ruta) { origen_.CrearAlias(ruta); }
-    Session& Session1() { return origen_.Session1; }
-    SourceQuery& qArticulos() { return origen_.qArticulos; }
-    SourceQuery& qClientes() { return origen_.qClientes; }
-    SourceQuery& qProveedores() { return origen_.qProveedores; }
-    SourceQuery& qAgentesVenta() { return origen_.qAgentesVenta; }
-    SourceQuery& qFamilias() { return origen_.qFamilias; }
-    SourceQuery& qStock() { return origen_.qStock; }
-    std::string NombreLargoArticulo(const std::string& c) { return origen_.NombreLargoArticulo(c); }
-    std::string NombreProvincia(const std::string& c) { return origen_.NombreProvincia(c); }
+    static constexpr const char* kAlias = "Aux_Impor_FacturaPlus";
 
-    // The query the window's grid follows; a change is told to OnDataSourceChange.
-    SourceQuery* DataSource1() const { return dataSource_; }
-    void SetDataSource1(SourceQuery& q);
-    std::function<void()> OnDataSourceChange;
+    // Rebuilds the source alias on a folder; the folder is not checked until a query opens.
+    void CrearAlias(const std::string& ruta);
+    // The target database: a file path, or server:path. Another path while connected is refused.
+    void SetRutaDestino(const std::string& ruta);
+    const std::string& RutaDestino() const;
 
-    // Target: the connection, its transaction, the three statements and the families query.
-    IBDatabase IBDatabase1;
-    IBTransaction IBTransaction1{IBDatabase1};
-    IBSQL IBSQLSelect{IBDatabase1, IBTransaction1};
-    IBSQL IBSQLInsert{IBDatabase1, IBTransaction1};
-    IBSQL IBSQLUpdate{IBDatabase1, IBTransaction1};
-    IBQuery IBQueryFamiliasArticulos{IBDatabase1, IBTransaction1};
-
-    // Code lookups in the target.
-    Variant BuscarIdFamilia(const std::string& codigo);
-    int32_t BuscarIdFormaPago(const std::string& codigo);
-    int32_t BuscarIdAgenteVenta(const std::string& codigo);
+    // The query the window's grid follows.
+    FuenteDatos DataSource1;
 
     // The transfers. Each returns false when a stop was asked for and it ended early, after
     // committing its last record and without its summary.
+    bool TraspasoFamilias();
+    bool TraspasoArticulos();
+    bool TraspasoClientes();
+    bool TraspasoProveedores();
     bool TraspasoAgentes();
 
     int32_t RegistrosAnadidos = 0;
@@ -58,21 +54,72 @@ public:
 
     // Asks the running transfer to stop after the current record has been committed.
     void SolicitarParada() { parada_ = true; }
-    bool Ejecutando() const { return ejecutando_; }
+    // Whether a transfer, or a front end's piece of work that holds an EnMarcha, is running.
+    bool Ejecutando() const { return enMarcha_ > 0; }
+    class EnMarcha {
+    public:
+        explicit EnMarcha(TDatos& d) : d_(d) { ++d_.enMarcha_; }
+        ~EnMarcha() { --d_.enMarcha_; }
+        EnMarcha(const EnMarcha&) = delete;
+        EnMarcha& operator=(const EnMarcha&) = delete;
+
+    private:
+        TDatos& d_;
+    };
 
     // The closing steps: commit an active transaction, disconnect, delete the alias.
     void Cerrar();
 
+    // Keeps the client library from shutting connections down on SIGINT and SIGTERM, so that a
+    // program that handles them itself stops at a record boundary; it raises `bandera` instead.
+    static void ProtegerDeSenales(volatile std::sig_atomic_t* bandera);
+
+    // The data objects, for the transfers' mappings and for tests.
+    Session& Session1();
+    SourceQuery& qArticulos();
+    SourceQuery& qClientes();
+    SourceQuery& qProveedores();
+    SourceQuery& qAgentesVenta();
+    SourceQuery& qFamilias();
+    SourceQuery& qStock();
+    IBDatabase& IBDatabase1();
+    IBTransaction& IBTransaction1();
+    IBSQL& IBSQLSelect();
+    IBSQL& IBSQLInsert();
+    IBSQL& IBSQLUpdate();
+    IBQuery& IBQueryFamiliasArticulos();
+
+    // Side-table lookups in the source; an error gives an empty text, and the first one of a
+    // run is shown as a warning.
+    std::string NombreLargoArticulo(const std::string& codigo);
+    std::string NombreProvincia(const std::string& codigo);
+
+    // Code lookups in the target. A code that cannot fit the target's column matches nothing.
+    std::optional<int32_t> BuscarIdFamilia(const std::string& codigo); // empty when none
+    int32_t BuscarIdFormaPago(const std::string& codigo);              // 0 when none
+    int32_t BuscarIdAgenteVenta(const std::string& codigo);            // 0 when none
+    // The payment method of a code, or the default when the code finds none.
+    int32_t FormaPagoODefecto(const std::string& codigo, int32_t defecto);
+
 private:
-    bool EjecutarTraspaso(const DescripcionTraspaso& d);
-    int32_t LeerDefecto(const std::string& texto, const std::string& columna);
+    struct Destino;
+    bool EjecutarTraspaso(const Traspaso& t);
+    void PonerTextos(const Traspaso& t);
+    void Conectar();
+    void IniciarSiHaceFalta();
+    void LeerDefectos(const Traspaso& t);
+    int32_t BuscarCodigo(const std::string& texto, const std::string& columna,
+                         const std::string& codigo);
+    bool Guardado(const RegistroEnCurso& r, const std::function<void()>& bloque);
     int32_t BuscarId(const std::vector<std::string>& texto, const std::string& codigo,
                      const std::string& columna);
-    DescripcionTraspaso DescripcionAgentes(int32_t& ivaPorDefecto);
+    void FalloDeBusqueda(const std::string& consulta, const std::string& error);
 
     Interfaz& interfaz_;
-    OrigenFacturaPlus origen_;
-    SourceQuery* dataSource_;
+    std::unique_ptr<OrigenFacturaPlus> origen_;
+    std::unique_ptr<Destino> destino_;
     bool parada_ = false;
-    bool ejecutando_ = false;
+    int enMarcha_ = 0;
+    RegistroEnCurso registro_;             // the record in progress, for warnings
+    std::set<std::string> tablasAvisadas_; // side tables whose failure this run has shown
 };

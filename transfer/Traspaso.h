@@ -1,35 +1,82 @@
 #pragma once
-// A transfer as the one cycle runs it: its texts, its lookup, its mapping and the few places
-// where the transfers differ in order.
+// A transfer as the one cycle runs it: a description made of its texts, its code, its defaults,
+// its mapping and the further blocks of each record. Each transfer is one function that returns
+// its description (Traspasos.h); the cycle is TDatos::EjecutarTraspaso.
+#include "Valores.h"
+
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+class IBSQL;
 class SourceQuery;
 
-struct DescripcionTraspaso {
-    SourceQuery* consulta = nullptr;
-    std::string textoInsert;
-    std::string textoUpdate;
-    std::string textoBusqueda;                  // binds ParCodigo
-    std::function<std::string()> valorBusqueda; // the lookup value of the current record
-    std::string columnaId;                      // identifier column of the lookup
-    std::string claveUpdate;                    // OLD_... parameter of the update
-    std::string textoProgreso;
-    std::string prefijoResumen;
-    std::string separadorResumen;
+// The current record of a source query, read by field name.
+class Campos {
+public:
+    explicit Campos(const SourceQuery& q) : q_(q) {}
+    std::string Texto(std::string_view campo) const; // empty when blank
+    double Numero(std::string_view campo) const;     // 0 when blank
+    int32_t Entero(std::string_view campo) const;    // 0 when blank
+    bool Logico(std::string_view campo) const;       // false when blank
 
-    // Families and articles set the statement texts before the progress text and start no
-    // transaction before the loop; the others start it before setting the texts.
-    bool textosAntesDelProgreso = false;
-    bool transaccionAntesDelBucle = true;
+private:
+    const SourceQuery& q_;
+};
 
-    std::function<void()> leerDefectos;   // default identifiers, on IBSQLSelect; may be empty
-    std::function<void()> rellenarUpdate; // column parameters of the update, key excluded
-    std::function<void()> rellenarInsert; // column parameters of the insert
-    // After a successful insert: the new row's identifier, for the further blocks.
-    std::function<int32_t()> idTrasInsert;
-    // Further guarded blocks of each record, given the record's identifier.
-    std::vector<std::function<void(int32_t)>> bloquesExtra;
+// The parameters of a target statement, bound by name; each value carries its own type.
+class Parametros {
+public:
+    explicit Parametros(IBSQL& s) : s_(s) {}
+    void Texto(std::string_view p, std::string_view v);
+    void Entero(std::string_view p, int32_t v);
+    void Simple(std::string_view p, double v); // sent as single precision
+    void Fecha(std::string_view p, const Timestamp& t);
+    void Nulo(std::string_view p);
+    void EnteroONulo(std::string_view p, std::optional<int32_t> v);
+    void TextoONulo(std::string_view p, const std::optional<std::string>& v);
+
+private:
+    IBSQL& s_;
+};
+
+// Where the transfers differ in the order of their first steps.
+enum class Orden {
+    // Families and articles: the statement texts, then the progress text, then the connection;
+    // no transaction starts before the first record.
+    TextosAntesDelProgreso,
+    // Clients, suppliers and agents: the progress text, the connection, a transaction, the
+    // statement texts, then the defaults.
+    TransaccionYTextosAntesDelBucle,
+};
+
+// A default read once per run: a select whose first row's columns, in order, go to `destinos`;
+// no row, or NULL, gives 0.
+struct Defecto {
+    std::string consulta;
+    std::vector<int32_t*> destinos;
+};
+
+struct Traspaso {
+    SourceQuery* consulta = nullptr; // the source query walked
+    std::string tabla{};             // the target table, e.g. "PROVEEDORES"
+    std::string id{};                // its identifier column; the lookup and the update key follow
+    // The code the target is searched for, from the current record.
+    std::function<std::string(const Campos&)> codigo{};
+    Orden orden = Orden::TransaccionYTextosAntesDelBucle;
+    std::string progreso{};                        // status text before the walk
+    std::pair<std::string, std::string> resumen{}; // prefix and separator of the closing summary
+    std::string insert{};
+    std::string update{};
+    // The insert ends in "returning <id>": the new row's identifier comes from the insert itself.
+    bool insertDevuelveId = false;
+    std::vector<Defecto> defectos{};
+    // Fills the column parameters of the insert (alta) or of the update, key excluded.
+    std::function<void(Parametros&, const Campos&, bool alta)> rellenar{};
+    // Further guarded blocks of each record, given its target identifier; none runs with 0.
+    std::vector<std::function<void(int32_t id, const Campos&)>> despues{};
 };

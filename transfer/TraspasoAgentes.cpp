@@ -1,7 +1,9 @@
 // Sales agents: agentes -> AGENTESVENTA.
-#include "SourceQuery.h"
+#include "Reglas.h"
 #include "TDatos.h"
-#include "Texto.h"
+#include "Traspasos.h"
+
+#include <memory>
 
 namespace {
 
@@ -24,60 +26,49 @@ const char* const kUpdate =
     "COMISIONESAGENTE = :COMISIONESAGENTE, FECHAALTA = :FECHAALTA, IVA = :IVA, "
     "EMPRESA = :EMPRESA where (IDAGENTESVENTA = :OLD_IDAGENTESVENTA) ";
 
-const char* const kBusqueda = "select IDAGENTESVENTA from AGENTESVENTA where codigo = :ParCodigo";
-const char* const kIvaPorDefecto = "SELECT first 1 idtablaiva from tablaiva";
+struct Defectos {
+    int32_t iva = 0;
+};
 
 } // namespace
 
-DescripcionTraspaso TDatos::DescripcionAgentes(int32_t& iva) {
-    SourceQuery& q = qAgentesVenta();
-    auto texto = [&q](const char* campo) { return q.FieldByName(campo).AsString(); };
-
-    // The parameters both statements fill, in their fill order; `apellido` differs.
-    auto rellenar = [this, &q, &iva, texto](IBSQL& s, bool esInsert) {
-        // The code is written as read (cut to 4), so that the next run's lookup, which searches
-        // the code as read, finds the row again.
-        s.ParamByName("CODIGO").SetAsString(Primeros(texto("CCODAGE"), 4));
-        std::string apellido = esInsert ? Recortado(texto("CAPEAGE")) : texto("CAPEAGE");
-        s.ParamByName("NOMBRE").SetAsString(
-            Primeros(Recortado(texto("CNBRAGE")) + " " + apellido, 35));
-        s.ParamByName("DIRECCION").SetAsString(Primeros(texto("CDIRAGE"), 35));
-        s.ParamByName("LOCALIDAD").SetAsString(Primeros(texto("CPOBAGE"), 35));
-        s.ParamByName("CODIGOPOSTAL").SetAsString(texto("CPTLAGE"));
-        s.ParamByName("PROVINCIA").SetAsString(NombreProvincia(texto("CCODPROV")));
-        s.ParamByName("PAIS").SetAsString(texto("CNACAGE") == "ESPA" ? "ESPAÑA" : texto("CNACAGE"));
-        s.ParamByName("TELEFONO1").SetAsString(Primeros(texto("CTFOAGE"), 15));
-        s.ParamByName("FAX").SetAsString(Primeros(texto("CFAXAGE"), 15));
-        s.ParamByName("EMAIL1").SetAsString(texto("EMAIL"));
-        s.ParamByName("NIF").SetAsString(Primeros(texto("CDNINIF"), 12));
-        if (esInsert) s.ParamByName("PORCENTAJECOMISION").SetAsSingle(0);
-        s.ParamByName("IMPORTECOMISION").SetAsSingle(q.FieldByName("NCOM1").AsFloat());
-        s.ParamByName("COMISIONFIJA").SetAsInteger(0);
-        if (esInsert) s.ParamByName("CUENTACONTABLE").SetNull();
-        s.ParamByName("COMISIONESAGENTE").SetAsInteger(0);
-        s.ParamByName("FECHAALTA").SetAsTimestamp(Timestamp::Now());
-        s.ParamByName("EMPRESA").SetAsInteger(1);
-        s.ParamByName("IVA").SetAsInteger(iva);
+Traspaso Agentes(TDatos& d) {
+    auto def = std::make_shared<Defectos>();
+    return {
+        .consulta = &d.qAgentesVenta(),
+        .tabla = "AGENTESVENTA",
+        .id = "IDAGENTESVENTA",
+        .codigo = [](const Campos& c) { return c.Texto("CCODAGE"); },
+        .orden = Orden::TransaccionYTextosAntesDelBucle,
+        .progreso = "Actualizando Agentes",
+        .resumen = {"Agentes Añadidos: ", ",   Actualizados: "},
+        .insert = kInsert,
+        .update = kUpdate,
+        .defectos = {{"SELECT first 1 idtablaiva from tablaiva", {&def->iva}}},
+        .rellenar =
+            [&d, def](Parametros& p, const Campos& c, bool alta) {
+                // The code is written as read (cut to 4), so that the next run's lookup, which
+                // searches the code as read, finds the row again.
+                p.Texto("CODIGO", Primeros(c.Texto("CCODAGE"), 4));
+                std::string apellido = alta ? Recortado(c.Texto("CAPEAGE")) : c.Texto("CAPEAGE");
+                p.Texto("NOMBRE", Primeros(Recortado(c.Texto("CNBRAGE")) + " " + apellido, 35));
+                p.Texto("DIRECCION", Primeros(c.Texto("CDIRAGE"), 35));
+                p.Texto("LOCALIDAD", Primeros(c.Texto("CPOBAGE"), 35));
+                p.Texto("CODIGOPOSTAL", c.Texto("CPTLAGE"));
+                p.Texto("PROVINCIA", d.NombreProvincia(c.Texto("CCODPROV")));
+                p.Texto("PAIS", Pais(c.Texto("CNACAGE")));
+                p.Texto("TELEFONO1", Primeros(c.Texto("CTFOAGE"), 15));
+                p.Texto("FAX", Primeros(c.Texto("CFAXAGE"), 15));
+                p.Texto("EMAIL1", c.Texto("EMAIL"));
+                p.Texto("NIF", Primeros(c.Texto("CDNINIF"), 12));
+                if (alta) p.Simple("PORCENTAJECOMISION", 0);
+                p.Simple("IMPORTECOMISION", c.Numero("NCOM1"));
+                p.Entero("COMISIONFIJA", 0);
+                if (alta) p.Nulo("CUENTACONTABLE");
+                p.Entero("COMISIONESAGENTE", 0);
+                p.Fecha("FECHAALTA", Timestamp::Now());
+                p.Entero("EMPRESA", 1);
+                p.Entero("IVA", def->iva);
+            },
     };
-
-    DescripcionTraspaso d;
-    d.consulta = &q;
-    d.textoInsert = kInsert;
-    d.textoUpdate = kUpdate;
-    d.textoBusqueda = kBusqueda;
-    d.valorBusqueda = [texto] { return texto("CCODAGE"); };
-    d.columnaId = "IDAGENTESVENTA";
-    d.claveUpdate = "OLD_IDAGENTESVENTA";
-    d.textoProgreso = "Actualizando Agentes";
-    d.prefijoResumen = "Agentes Añadidos: ";
-    d.separadorResumen = ",   Actualizados: ";
-    d.leerDefectos = [this, &iva] { iva = LeerDefecto(kIvaPorDefecto, "idtablaiva"); };
-    d.rellenarUpdate = [this, rellenar] { rellenar(IBSQLUpdate, false); };
-    d.rellenarInsert = [this, rellenar] { rellenar(IBSQLInsert, true); };
-    return d;
-}
-
-bool TDatos::TraspasoAgentes() {
-    int32_t iva = 0;
-    return EjecutarTraspaso(DescripcionAgentes(iva));
 }

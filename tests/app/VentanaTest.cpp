@@ -1,6 +1,10 @@
 // The window, offscreen, with its boxes answered by the test.
+#include "Comprobar.h"
 #include "DbfWriter.h"
 #include "Editores.h"
+#include "IBDatabase.h"
+#include "ReporteroVentana.h"
+#include "Session.h"
 #include "TDatos.h"
 #include "TForm1.h"
 #include "TargetReader.h"
@@ -20,19 +24,17 @@
 
 namespace {
 
-// Forwards to the window, as the program's own reporter does, and keeps what was reported.
-class Reportero : public Interfaz {
+// The program's own reporter, keeping what it was given on the way to the window.
+class Reportero : public ReporteroVentana {
 public:
-    TForm1* form = nullptr;
     QStringList estados;
     std::function<void()> alAtender;
     void MostrarEstado(const std::string& t, bool caja) override {
         estados << QString::fromStdString(t);
-        form->MostrarEstado(t, caja);
+        ReporteroVentana::MostrarEstado(t, caja);
     }
-    void Aviso(const std::string& t, const RegistroEnCurso&) override { form->Aviso(t); }
-    void AtenderMensajes() override {
-        form->AtenderMensajes();
+    void AtenderMensajes(const RegistroEnCurso& r) override {
+        ReporteroVentana::AtenderMensajes(r);
         if (alAtender) alAtender();
     }
 };
@@ -68,11 +70,6 @@ private:
 std::string Leer(const std::string& base, const std::string& sql, const std::string& columna) {
     auto rows = QueryRows(base, sql);
     return rows.empty() ? std::string() : std::to_string(std::get<int32_t>(rows[0].at(columna)));
-}
-
-std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 } // namespace
@@ -196,7 +193,7 @@ private slots:
 
         // Closing commits and disconnects.
         form->close();
-        QVERIFY(!datos->IBDatabase1.Connected());
+        QVERIFY(!datos->IBDatabase1().Connected());
         QVERIFY(!datos->Session1().IsAlias("Aux_Impor_FacturaPlus"));
         QCOMPARE(Leer(base, "select count(*) as N from AGENTESVENTA", "N"), std::string("2"));
     }
@@ -268,12 +265,12 @@ private slots:
     }
 
     void closingBeforeAnyTransferLeavesTheTargetUntouched() {
-        std::string antes = Bytes(base);
+        std::string antes = LeerFichero(base);
         Abrir();
         form->close();
-        QVERIFY(!datos->IBDatabase1.Connected());
-        QCOMPARE(datos->IBDatabase1.AttachCount(), 0);
-        QVERIFY(Bytes(base) == antes);
+        QVERIFY(!datos->IBDatabase1().Connected());
+        QCOMPARE(datos->IBDatabase1().AttachCount(), 0);
+        QVERIFY(LeerFichero(base) == antes);
     }
 
     void closeDuringARunStopsAfterTheCurrentRecord() {
@@ -284,7 +281,7 @@ private slots:
         };
         QTest::mouseClick(form->Button4, Qt::LeftButton);
         QTRY_VERIFY(!form->isVisible());
-        QVERIFY2(!datos->IBDatabase1.Connected(), "the closing steps ran");
+        QVERIFY2(!datos->IBDatabase1().Connected(), "the closing steps ran");
         QCOMPARE(rep->estados.size(), 3); // no summary
         QVERIFY(c.cajas.empty());
         QCOMPARE(Leer(base, "select count(*) as N from AGENTESVENTA", "N"), std::string("1"));
@@ -301,7 +298,7 @@ private slots:
         QDropEvent suelta(QPointF(5, 5), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(linea, &suelta);
         QCOMPARE(linea->text(), QString("/tmp/soltado.fdb"));
-        QCOMPARE(datos->IBDatabase1.DatabaseName(), std::string()); // nothing else happens
+        QCOMPARE(datos->IBDatabase1().DatabaseName(), std::string()); // nothing else happens
         delete mime;
     }
 };

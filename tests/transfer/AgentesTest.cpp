@@ -19,13 +19,11 @@ TEST_F(TransferTest, EmptyTableStillReadsTheDefaultAndShowsZeroCounts) {
                                                      "Consulta de Agentes de Venta ABIERTA",
                                                      "Actualizando Agentes", kResumenVacio}));
     EXPECT_TRUE(ui.estados.back().second) << "the summary goes to a box";
-    EXPECT_TRUE(datos->IBTransaction1.InTransaction()) << "committed retaining, still active";
+    EXPECT_TRUE(datos->IBTransaction1().InTransaction()) << "committed retaining, still active";
     EXPECT_EQ(ui.mensajes, 0);
 
     // The default is read even with no agent: without tablaiva the empty run fails.
-    datos = std::make_unique<TDatos>(ui); // let go of the table before dropping it
-    datos->CrearAlias(carpeta);
-    datos->IBDatabase1.SetDatabaseName(base);
+    Reabrir(); // let go of the table before dropping it
     Ejecutar("drop table TABLAIVA");
     ui.estados.clear();
     EXPECT_THROW(datos->TraspasoAgentes(), FbError);
@@ -43,7 +41,7 @@ TEST_F(TransferTest, FirstRunInsertsSecondRunUpdates) {
     EXPECT_EQ(ui.Textos().back(), "Agentes Añadidos: 0,   Actualizados: 3");
     auto segunda = Leer("select IDAGENTESVENTA, CODIGO from AGENTESVENTA order by IDAGENTESVENTA");
     EXPECT_EQ(segunda, primera) << "same rows, updated in place";
-    EXPECT_EQ(datos->IBDatabase1.AttachCount(), 1) << "the second run reuses the connection";
+    EXPECT_EQ(datos->IBDatabase1().AttachCount(), 1) << "the second run reuses the connection";
     EXPECT_EQ(ui.mensajes, 6);
 }
 
@@ -123,9 +121,7 @@ TEST_F(TransferTest, EveryParameterOfTheInsert) {
 TEST_F(TransferTest, UpdateKeepsTheCodeAsReadAndWhatWasSetByHand) {
     Agentes({{{"CCODAGE", " 04"}, {"CNBRAGE", " Eva "}, {"CAPEAGE", " Gil"}}});
     datos->TraspasoAgentes();
-    datos = std::make_unique<TDatos>(ui); // as a later session of the program
-    datos->CrearAlias(carpeta);
-    datos->IBDatabase1.SetDatabaseName(base);
+    Reabrir();
     Ejecutar("update AGENTESVENTA set PORCENTAJECOMISION = 7.5, CUENTACONTABLE = '4100001'");
     datos->TraspasoAgentes();
     ASSERT_TRUE(ui.avisos.empty()) << ui.avisos.front();
@@ -170,26 +166,16 @@ TEST_F(TransferTest, FailingRecordIsWarnedSkippedAndTheRestGoIn) {
 TEST_F(TransferTest, MissingTargetTableInTheLookupEndsTheRun) {
     Ejecutar("drop table AGENTESVENTA");
     Agentes({Agente("001"), Agente("002")});
-    try {
-        datos->TraspasoAgentes();
-        FAIL();
-    } catch (const FbError& e) {
-        EXPECT_NE(std::string(e.what()).find("AGENTESVENTA"), std::string::npos) << e.what();
-    }
+    EXPECT_THROW_MSG(datos->TraspasoAgentes(), FbError, "AGENTESVENTA");
     EXPECT_EQ(ui.Textos().back(), "Actualizando Agentes");
     EXPECT_TRUE(ui.avisos.empty());
     EXPECT_TRUE(datos->qAgentesVenta().Active()) << "the query stays open after an error";
 }
 
 TEST_F(TransferTest, MissingSourceTableEndsTheRunWithTheEngineMessage) {
-    try {
-        datos->TraspasoAgentes();
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("agentes.dbf"), std::string::npos) << e.what();
-    }
+    EXPECT_THROW_MSG(datos->TraspasoAgentes(), Error, "agentes.dbf");
     EXPECT_EQ(ui.Textos(), (std::vector<std::string>{"Abriendo consulta de Agentes de Venta"}));
-    EXPECT_FALSE(datos->IBDatabase1.Connected()) << "the target is not touched";
+    EXPECT_FALSE(datos->IBDatabase1().Connected()) << "the target is not touched";
 }
 
 TEST_F(TransferTest, DeletedRecordsAreNotTransferred) {
@@ -214,8 +200,8 @@ TEST_F(TransferTest, ClosingCommitsDisconnectsAndDeletesTheAlias) {
     Agentes({Agente("001")});
     datos->TraspasoAgentes();
     datos->Cerrar();
-    EXPECT_FALSE(datos->IBTransaction1.InTransaction());
-    EXPECT_FALSE(datos->IBDatabase1.Connected());
+    EXPECT_FALSE(datos->IBTransaction1().InTransaction());
+    EXPECT_FALSE(datos->IBDatabase1().Connected());
     EXPECT_FALSE(datos->Session1().IsAlias("Aux_Impor_FacturaPlus"));
     EXPECT_EQ(Leer("select CODIGO from AGENTESVENTA").size(), 1u);
 }
@@ -226,10 +212,10 @@ TEST_F(TransferTest, CodeLookups) {
     Ejecutar("insert into FORMASPAGO (IDFORMASPAGO, CODIGO) values (8, 'DUP')");
     Ejecutar("insert into AGENTESVENTA (IDAGENTESVENTA, CODIGO) values (4, '001')");
     EXPECT_EQ(datos->BuscarIdFormaPago(""), 0);
-    EXPECT_FALSE(datos->IBDatabase1.Connected()) << "an empty code runs no query";
-    EXPECT_EQ(I(datos->BuscarIdFamilia("BEBID")), 5) << "found under its first four characters";
-    EXPECT_TRUE(datos->IBQueryFamiliasArticulos.Active()) << "left open for the next call";
-    EXPECT_TRUE(IsNull(datos->BuscarIdFamilia("VINOS")));
+    EXPECT_FALSE(datos->IBDatabase1().Connected()) << "an empty code runs no query";
+    EXPECT_EQ(datos->BuscarIdFamilia("BEBID"), 5) << "found under its first four characters";
+    EXPECT_TRUE(datos->IBQueryFamiliasArticulos().Active()) << "left open for the next call";
+    EXPECT_FALSE(datos->BuscarIdFamilia("VINOS").has_value());
     EXPECT_EQ(datos->BuscarIdFormaPago("30"), 2);
     EXPECT_EQ(datos->BuscarIdFormaPago("NADA"), 0);
     int dup = datos->BuscarIdFormaPago("DUP");
@@ -245,19 +231,15 @@ namespace {
 TEST_F(TransferTest, FailedCommitEndsTheRunAndTheRecordWaitsForTheNextCommit) {
     Agentes({Agente("001"), Agente("002"), Agente("003")});
     int commits = 0;
-    datos->IBDatabase1.Api().commitRetaining = [&](ISC_STATUS* st, isc_tr_handle* tr) {
+    datos->IBDatabase1().Api().commitRetaining = [&](ISC_STATUS* st, isc_tr_handle* tr) {
         if (++commits == 3) return FallaRed(st); // the default's commit, then records 1 and 2
         return isc_commit_retaining(st, tr);
     };
-    try {
-        datos->TraspasoAgentes();
-        FAIL();
-    } catch (const FbError& e) {
-        EXPECT_NE(std::string(e.what()).find("Unable to complete network request"),
-                  std::string::npos)
-            << e.what();
-        EXPECT_EQ(e.SqlCode(), -902);
-    }
+    auto e = Captura<FbError>([&] { datos->TraspasoAgentes(); });
+    ASSERT_TRUE(e.has_value());
+    EXPECT_NE(std::string(e->what()).find("Unable to complete network request"), std::string::npos)
+        << e->what();
+    EXPECT_EQ(e->SqlCode(), -902);
     EXPECT_EQ(ui.Textos().back(), "Actualizando Agentes");
     EXPECT_EQ(datos->RegistrosAnadidos, 2) << "the counts keep the values reached";
     EXPECT_EQ(Leer("select CODIGO from AGENTESVENTA").size(), 1u)

@@ -1,6 +1,12 @@
 #pragma once
 // A data module over a dBase folder and a fresh target database, with a recording interface.
+#include "Comprobar.h"
 #include "DbfWriter.h"
+#include "IBDatabase.h"
+#include "IBQuery.h"
+#include "IBSQL.h"
+#include "IBTransaction.h"
+#include "SourceQuery.h"
 #include "TDatos.h"
 #include "TargetReader.h"
 #include "TempDir.h"
@@ -22,8 +28,9 @@ public:
         avisos.push_back(texto);
         registros.push_back(r);
     }
-    void AtenderMensajes() override {
+    void AtenderMensajes(const RegistroEnCurso& r) override {
         ++mensajes;
+        atendidos.push_back(r);
         if (alAtender) alAtender();
     }
     std::vector<std::string> Textos() const {
@@ -35,6 +42,7 @@ public:
     std::vector<std::pair<std::string, bool>> estados;
     std::vector<std::string> avisos;
     std::vector<RegistroEnCurso> registros;
+    std::vector<RegistroEnCurso> atendidos;
     int mensajes = 0;
     std::function<void()> alAtender;
 };
@@ -46,10 +54,19 @@ protected:
         CreateFixtureDatabase(base);
         datos = std::make_unique<TDatos>(ui);
         datos->CrearAlias(carpeta);
-        datos->IBDatabase1.SetDatabaseName(base);
+        datos->SetRutaDestino(base);
     }
     void Agentes(const std::vector<Fila>& filas, const std::vector<std::string>& borrados = {}) {
         WriteFacturaPlusTable(carpeta, "agentes", filas, 0x02, borrados);
+    }
+    void Tabla(const std::string& nombre, const std::vector<Fila>& filas) {
+        WriteFacturaPlusTable(carpeta, nombre, filas);
+    }
+    // A new data module over the same folder and target, as a later session of the program.
+    void Reabrir() {
+        datos = std::make_unique<TDatos>(ui);
+        datos->CrearAlias(carpeta);
+        datos->SetRutaDestino(base);
     }
     std::vector<Row> Leer(const std::string& sql) { return QueryRows(base, sql); }
     void Ejecutar(const std::string& sql) { ExecSql(base, sql); }

@@ -15,7 +15,7 @@ public:
     void Aviso(const std::string& t, const RegistroEnCurso&) override {
         std::fprintf(stderr, "%s\n", t.c_str());
     }
-    void AtenderMensajes() override {
+    void AtenderMensajes(const RegistroEnCurso&) override {
         if (++n_ < k_) return;
         std::printf("%d\n", n_);
         std::fflush(stdout);
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     Espera ui(std::atoi(argv[3]));
     TDatos datos(ui);
     datos.CrearAlias(argv[1]);
-    datos.IBDatabase1.SetDatabaseName(argv[2]);
+    datos.SetRutaDestino(argv[2]);
     datos.TraspasoAgentes();
     return 0;
 }

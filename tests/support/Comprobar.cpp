@@ -1,0 +1,9 @@
+#include "Comprobar.h"
+
+#include <fstream>
+#include <iterator>
+
+std::string LeerFichero(const std::string& ruta) {
+    std::ifstream in(ruta, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}

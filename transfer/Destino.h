@@ -1,0 +1,18 @@
+#pragma once
+// The target side of the data module: one connection, its one transaction, the three reusable
+// statements and the families query. Declared in this order so that each object goes before the
+// connection it uses.
+#include "IBDatabase.h"
+#include "IBQuery.h"
+#include "IBSQL.h"
+#include "IBTransaction.h"
+#include "TDatos.h"
+
+struct TDatos::Destino {
+    IBDatabase IBDatabase1;
+    IBTransaction IBTransaction1{IBDatabase1};
+    IBSQL IBSQLSelect{IBDatabase1, IBTransaction1};
+    IBSQL IBSQLInsert{IBDatabase1, IBTransaction1};
+    IBSQL IBSQLUpdate{IBDatabase1, IBTransaction1};
+    IBQuery IBQueryFamiliasArticulos{IBDatabase1, IBTransaction1};
+};

@@ -1,0 +1,25 @@
+#pragma once
+// The value rules that the mappings share, each written once. Lengths count characters, not
+// bytes.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The first n characters, or the whole text when it is shorter.
+std::string Primeros(const std::string& s, std::size_t n);
+// Without leading and trailing characters of code 32 or below (blanks and control characters).
+std::string Recortado(const std::string& s);
+// Without leading characters of code 32 or below.
+std::string SinIniciales(const std::string& s);
+
+// The country as the target writes it: FacturaPlus's "ESPA" (exactly) is "ESPAÑA".
+std::string Pais(const std::string& nacion);
+
+// A fixed payment day: sent when it is a day of the month, NULL for 0 and beyond 31.
+std::optional<int32_t> DiaFijo(int32_t dia);
+
+// The two control digits of a Spanish bank account code, as text with its leading zero: the
+// first over "00" + entity + branch, the second over the account number. Empty when a part
+// (trailing blanks aside) is not made of exactly 4, 4 and 10 digits.
+std::optional<std::string> DigitosControl(const std::string& entidad, const std::string& sucursal,
+                                          const std::string& cuenta);

@@ -1,0 +1,45 @@
+#include "Traspaso.h"
+
+#include "IBSQL.h"
+#include "SourceQuery.h"
+
+std::string Campos::Texto(std::string_view campo) const {
+    return q_.FieldByName(campo).AsString();
+}
+double Campos::Numero(std::string_view campo) const {
+    return q_.FieldByName(campo).AsFloat();
+}
+int32_t Campos::Entero(std::string_view campo) const {
+    return q_.FieldByName(campo).AsInteger();
+}
+bool Campos::Logico(std::string_view campo) const {
+    return q_.FieldByName(campo).AsBoolean();
+}
+
+void Parametros::Texto(std::string_view p, std::string_view v) {
+    s_.ParamByName(p).SetAsString(v);
+}
+void Parametros::Entero(std::string_view p, int32_t v) {
+    s_.ParamByName(p).SetAsInteger(v);
+}
+void Parametros::Simple(std::string_view p, double v) {
+    s_.ParamByName(p).SetAsSingle(v);
+}
+void Parametros::Fecha(std::string_view p, const Timestamp& t) {
+    s_.ParamByName(p).SetAsTimestamp(t);
+}
+void Parametros::Nulo(std::string_view p) {
+    s_.ParamByName(p).SetNull();
+}
+void Parametros::EnteroONulo(std::string_view p, std::optional<int32_t> v) {
+    if (v)
+        Entero(p, *v);
+    else
+        Nulo(p);
+}
+void Parametros::TextoONulo(std::string_view p, const std::optional<std::string>& v) {
+    if (v)
+        Texto(p, *v);
+    else
+        Nulo(p);
+}

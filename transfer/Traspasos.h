@@ -1,0 +1,15 @@
+#pragma once
+// The five transfers, each a description that the one cycle runs; one file each.
+#include "Traspaso.h"
+
+class TDatos;
+
+Traspaso Familias(TDatos& d);    // familias -> FAMILIASARTICULOS
+Traspaso Articulos(TDatos& d);   // articulo -> ARTICULOS, with tariff-1 prices and stock
+Traspaso Clientes(TDatos& d);    // clientes -> CLIENTES, with the principal collection address
+Traspaso Proveedores(TDatos& d); // proveedo -> PROVEEDORES
+Traspaso Agentes(TDatos& d);     // agentes -> AGENTESVENTA
+
+// The two follow-ups of each article, guarded each on its own by the cycle.
+void ActualizarPreciosArticulo(TDatos& d, int32_t articulo, const Campos& c);
+void ActualizarStockArticulo(TDatos& d, int32_t articulo, const Campos& c);
