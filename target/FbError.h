@@ -21,13 +21,29 @@ public:
     // What the program was doing: "attach", "prepare", "execute", ... with the SQL text if any.
     const std::string& Operacion() const { return operacion_; }
 
+    // A failure of the whole database or connection, which no later record can escape: the link
+    // lost or shut, the database shut down, read-only, or failing to read or write its file (a
+    // full disk too), the file not a database, or the operation cancelled by the user. A record's
+    // own refusal (truncation, conversion, validation, a constraint, a row in use) is not.
+    bool AfectaALaBase() const;
+    // The connection itself is gone (the link lost, the connection or the database shut down):
+    // nothing more can be done through it.
+    bool ConexionPerdida() const;
+    // Another user of the database holds the row: a lock conflict or time-out, a deadlock, an
+    // update conflict. The same statement may succeed once that user commits.
+    bool FilaEnUso() const;
+    // The call was interrupted by IBDatabase::CancelarOperacion.
+    bool Cancelada() const;
+
 private:
     long sqlcode_;
     std::vector<long> gdscodes_;
     std::string operacion_;
 };
 
-// Throws an FbError built from the status vector when it reports an error.
+// Throws an FbError built from the status vector when it reports an error. Its message opens
+// with a Spanish sentence saying what failed and where (and why, for the kinds the operator can
+// act on), followed by the engine's own lines.
 void CheckStatus(const ISC_STATUS* status, const std::string& operacion);
 
 // The engine's message lines, joined by line breaks.

@@ -4,10 +4,16 @@
 #include "FbError.h"
 #include "IBTransaction.h"
 
+#include <cerrno>
 #include <cstring>
+#include <langinfo.h>
+#include <locale.h>
 #include <vector>
 
 namespace {
+
+static_assert(std::atomic<isc_db_handle>::is_always_lock_free,
+              "a signal handler reads the handle to cancel");
 
 void AddDpbString(std::vector<char>& dpb, char tag, const char* valor) {
     auto n = std::strlen(valor);
@@ -16,16 +22,52 @@ void AddDpbString(std::vector<char>& dpb, char tag, const char* valor) {
     dpb.insert(dpb.end(), valor, valor + n);
 }
 
+// The client library converts a database name through the character set of the locale in force
+// at its first attach, and keeps that choice: under the "C" locale an accented name cannot be
+// converted at all ("Cannot transliterate character between character sets"). The program's
+// names are UTF-8 whatever the locale says, so an attach runs with a UTF-8 LC_CTYPE in this
+// thread only, leaving the rest of the process as it was.
+class CtypeUtf8 {
+public:
+    CtypeUtf8() {
+        if (std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0) return;
+        locale_t base = duplocale(uselocale(locale_t(0)));
+        if (base == locale_t(0)) return;
+        utf8_ = newlocale(LC_CTYPE_MASK, "C.UTF-8", base);
+        if (utf8_ == locale_t(0)) {
+            freelocale(base);
+            return;
+        }
+        anterior_ = uselocale(utf8_);
+    }
+    ~CtypeUtf8() {
+        if (utf8_ == locale_t(0)) return;
+        uselocale(anterior_);
+        freelocale(utf8_);
+    }
+    CtypeUtf8(const CtypeUtf8&) = delete;
+    CtypeUtf8& operator=(const CtypeUtf8&) = delete;
+
+private:
+    locale_t utf8_ = locale_t(0);
+    locale_t anterior_ = locale_t(0);
+};
+
 } // namespace
 
 IBDatabase::~IBDatabase() {
+    if (!Connected()) return;
+    if (transaccion_ && transaccion_->InTransaction()) {
+        try {
+            transaccion_->Rollback();
+        } catch (...) {
+            transaccion_->Forget(); // the engine undoes it when the connection goes
+        }
+    }
     try {
-        Close();
+        Detach();
     } catch (...) {
-        // A destructor cannot report; the engine undoes what it could not commit.
-        ISC_STATUS_ARRAY st;
-        if (transaccion_ && transaccion_->InTransaction()) transaccion_->Forget();
-        if (handle_) isc_detach_database(st, &handle_);
+        // A destructor cannot report; the handle is gone whatever the library said.
     }
 }
 
@@ -41,21 +83,57 @@ void IBDatabase::Open() {
     std::vector<char> dpb{isc_dpb_version1};
     AddDpbString(dpb, isc_dpb_user_name, kUserName);
     AddDpbString(dpb, isc_dpb_password, kPassword);
+    dpb.push_back(isc_dpb_utf8_filename);
+    dpb.push_back(0);
     ISC_STATUS_ARRAY st;
     isc_db_handle h = 0;
-    api_.attach(st, nombre_.c_str(), &h, static_cast<short>(dpb.size()), dpb.data());
+    {
+        CtypeUtf8 utf8;
+        AntesDeLlamarAFirebird();
+        api_.attach(st, nombre_.c_str(), &h, static_cast<short>(dpb.size()), dpb.data());
+    }
     CheckStatus(st, "conectar con " + nombre_);
     handle_ = h;
+    cancelable_ = h;
     ++attaches_;
     ++generacion_;
 }
 
 void IBDatabase::Close() {
     if (!Connected()) return;
-    if (transaccion_ && transaccion_->InTransaction()) transaccion_->Commit();
+    if (transaccion_ && transaccion_->InTransaction()) {
+        try {
+            transaccion_->Commit();
+        } catch (const FbError& e) {
+            if (!e.ConexionPerdida()) throw;
+            // The engine has dropped the transaction with the connection: one error is enough.
+            transaccion_->Forget();
+            try {
+                Detach();
+            } catch (const Error&) {
+            }
+            throw;
+        }
+    }
+    Detach();
+}
+
+void IBDatabase::Detach() {
+    cancelable_ = 0;
     ISC_STATUS_ARRAY st;
+    AntesDeLlamarAFirebird();
     api_.detach(st, &handle_);
     handle_ = 0;
     ++generacion_;
     CheckStatus(st, "desconectar de " + nombre_);
+}
+
+void IBDatabase::CancelarOperacion() noexcept {
+    const int guardado = errno; // a signal handler must leave errno as it found it
+    isc_db_handle h = cancelable_.load();
+    if (h != 0) {
+        ISC_STATUS_ARRAY st;
+        fb_cancel_operation(st, &h, fb_cancel_raise);
+    }
+    errno = guardado;
 }

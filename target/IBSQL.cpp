@@ -2,12 +2,14 @@
 
 #include "Ascii.h"
 #include "Error.h"
+#include "FbApi.h"
 #include "FbError.h"
 #include "IBDatabase.h"
 #include "IBTransaction.h"
 #include "NamedParams.h"
 #include "Win1252.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -46,6 +48,15 @@ Timestamp Decode(const ISC_TIMESTAMP& ts) {
                      tm.tm_hour,        tm.tm_min,     tm.tm_sec};
 }
 
+bool Exists(const Timestamp& t) {
+    static constexpr int kDias[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.year < 1 || t.year > 9999 || t.month < 1 || t.month > 12) return false;
+    bool bisiesto = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+    int dias = kDias[t.month - 1] + (t.month == 2 && bisiesto ? 1 : 0);
+    return t.day >= 1 && t.day <= dias && t.hour >= 0 && t.hour < 24 && t.minute >= 0 &&
+           t.minute < 60 && t.second >= 0 && t.second < 60;
+}
+
 double ScaledToDouble(int64_t v, short scale) {
     return static_cast<double>(v) * std::pow(10.0, scale);
 }
@@ -54,6 +65,7 @@ int StatementType(isc_stmt_handle* h, const std::string& where) {
     char item = isc_info_sql_stmt_type;
     char buffer[16] = {};
     ISC_STATUS_ARRAY st;
+    AntesDeLlamarAFirebird();
     isc_dsql_sql_info(st, h, 1, &item, sizeof buffer, buffer);
     CheckStatus(st, "consultar el tipo de la sentencia " + where);
     if (buffer[0] != isc_info_sql_stmt_type) return 0;
@@ -93,16 +105,57 @@ void Sqlda::AllocateZeroed() {
     }
 }
 
+// ---- Preparation ----
+
+// One prepared text: the server's handle, the descriptors, the named parameters and columns.
+struct Preparation {
+    std::string text;
+    isc_stmt_handle handle = 0;
+    int statementType = 0;
+    Sqlda in, out;
+    std::vector<XSQLVAR> described; // the parameters as the server described them
+    std::vector<Declared> declaredIn;
+    std::vector<std::unique_ptr<IBParam>> params;
+    std::vector<std::unique_ptr<IBField>> fields;
+
+    bool IsSelect() const {
+        return statementType == isc_info_sql_stmt_select ||
+               statementType == isc_info_sql_stmt_select_for_upd;
+    }
+    // Every parameter and column back to its zero value, as just after preparing: a bound value
+    // may have changed a parameter's type and length.
+    void Reset() {
+        for (int i = 0; i < in.Count(); ++i)
+            in.Var(i) = described[i];
+        in.AllocateZeroed();
+        out.AllocateZeroed();
+    }
+    void ZeroColumns() {
+        for (int i = 0; i < out.Count(); ++i) {
+            auto& b = out.Buffer(i);
+            std::fill(b.begin(), b.end(), 0);
+            out.Indicator(i) = 0;
+        }
+    }
+};
+
+namespace {
+
+void Drop(isc_stmt_handle& h) {
+    ISC_STATUS_ARRAY st;
+    AntesDeLlamarAFirebird();
+    isc_dsql_free_statement(st, &h, DSQL_drop);
+    h = 0;
+}
+
+} // namespace
+
 // ---- IBSQL ----
 
 IBSQL::IBSQL(IBDatabase& db, IBTransaction& tr) : db_(db), tr_(tr) {}
 
 IBSQL::~IBSQL() {
-    try {
-        DropHandle();
-    } catch (...) {
-        // The handle dies with the connection anyway.
-    }
+    DropAll();
 }
 
 std::string IBSQL::Where() const {
@@ -110,29 +163,27 @@ std::string IBSQL::Where() const {
     return "«" + t + "»";
 }
 
-bool IBSQL::HandleValid() const {
-    return handle_ != 0 && dbGeneration_ == db_.Generation() && db_.Connected();
+bool IBSQL::HandlesValid() const {
+    return dbGeneration_ == db_.Generation() && db_.Connected();
 }
 
 bool IBSQL::Prepared() const {
-    return prepared_ && HandleValid();
+    return actual_ != nullptr && HandlesValid();
 }
 
 bool IBSQL::Open() const {
-    return cursorOpen_ && HandleValid() && trGeneration_ == tr_.Generation();
+    return cursorOpen_ && Prepared() && trGeneration_ == tr_.Generation();
 }
 
-void IBSQL::DropHandle() {
-    if (HandleValid()) {
-        ISC_STATUS_ARRAY st;
-        isc_dsql_free_statement(st, &handle_, DSQL_drop);
-    }
-    handle_ = 0;
-    prepared_ = false;
+void IBSQL::DropAll() {
+    // Handles of an earlier connection died with it; freeing them again would be an error.
+    if (HandlesValid())
+        for (auto& p : guardadas_)
+            Drop(p->handle);
+    guardadas_.clear();
+    actual_ = nullptr;
     cursorOpen_ = false;
     eof_ = true;
-    params_.clear();
-    fields_.clear();
 }
 
 void IBSQL::SetText(const std::vector<std::string>& lines) {
@@ -142,111 +193,134 @@ void IBSQL::SetText(const std::vector<std::string>& lines) {
         t += lines[i];
     }
     Close();
-    DropHandle();
+    actual_ = nullptr;
     text_ = std::move(t);
 }
 
 void IBSQL::Close() {
-    if (Open()) {
-        ISC_STATUS_ARRAY st;
-        isc_dsql_free_statement(st, &handle_, DSQL_close);
-        cursorOpen_ = false;
-        CheckStatus(st, "cerrar el cursor de " + Where());
-    }
+    bool abierto = cursorOpen_ && Prepared();
+    bool mismaTransaccion = trGeneration_ == tr_.Generation();
     cursorOpen_ = false;
     eof_ = true;
+    if (!abierto) return;
+    ISC_STATUS_ARRAY st;
+    AntesDeLlamarAFirebird();
+    isc_dsql_free_statement(st, &actual_->handle, DSQL_close);
+    // When its transaction has ended the cursor is closed already, and the library may say so.
+    if (mismaTransaccion) CheckStatus(st, "cerrar el cursor de " + Where());
 }
 
 void IBSQL::Prepare() {
     if (Prepared()) return;
-    DropHandle();
+    actual_ = nullptr;
     if (text_.empty()) throw Error("La sentencia no tiene texto");
     if (!db_.Connected())
         throw Error("No hay conexión con la base de datos para preparar " + Where());
     if (!tr_.InTransaction()) throw Error("La transacción no está activa para preparar " + Where());
-    MarkedSql marked = ReplaceNamedParams(text_);
-
-    ISC_STATUS_ARRAY st;
-    isc_stmt_handle h = 0;
-    isc_dsql_allocate_statement(st, db_.Handle(), &h);
-    CheckStatus(st, "preparar " + Where());
-    handle_ = h;
-    dbGeneration_ = db_.Generation();
-
-    out_.Resize(1);
-    isc_dsql_prepare(st, tr_.Handle(), &handle_, 0, marked.sql.c_str(), kDialect, out_.Get());
-    CheckStatus(st, "preparar " + Where());
-    if (out_.Get()->sqld > out_.Get()->sqln) {
-        out_.Resize(out_.Get()->sqld);
-        isc_dsql_describe(st, &handle_, kDialect, out_.Get());
-        CheckStatus(st, "describir " + Where());
+    if (dbGeneration_ != db_.Generation()) {
+        guardadas_.clear(); // made on an earlier connection: their handles died with it
+        dbGeneration_ = db_.Generation();
     }
-    in_.Resize(static_cast<int>(marked.names.size()));
-    isc_dsql_describe_bind(st, &handle_, kDialect, in_.Get());
-    CheckStatus(st, "describir los parámetros de " + Where());
-    if (in_.Get()->sqld > in_.Get()->sqln) {
-        in_.Resize(in_.Get()->sqld);
-        isc_dsql_describe_bind(st, &handle_, kDialect, in_.Get());
-        CheckStatus(st, "describir los parámetros de " + Where());
+    auto guardada = std::find_if(guardadas_.begin(), guardadas_.end(),
+                                 [&](const auto& p) { return p->text == text_; });
+    if (guardada != guardadas_.end()) {
+        std::rotate(guardada, guardada + 1, guardadas_.end()); // the most recent goes last
+        actual_ = guardadas_.back().get();
+        actual_->Reset();
+        return;
     }
-    if (in_.Count() != static_cast<int>(marked.names.size()))
-        throw Error("Los parámetros de " + Where() + " no se han podido identificar");
-    statementType_ = StatementType(&handle_, Where());
-
-    declaredIn_.clear();
-    for (int i = 0; i < in_.Count(); ++i)
-        declaredIn_.push_back({BaseType(in_.Var(i)), in_.Var(i).sqllen, in_.Var(i).sqlscale});
-    in_.AllocateZeroed();
-    out_.AllocateZeroed();
-
-    for (int i = 0; i < static_cast<int>(marked.names.size()); ++i) {
-        IBParam* p = nullptr;
-        for (auto& q : params_)
-            if (q->name_ == marked.names[i]) p = q.get();
-        if (!p) {
-            params_.push_back(std::unique_ptr<IBParam>(new IBParam(*this, marked.names[i])));
-            p = params_.back().get();
-        }
-        p->places_.push_back(i);
-    }
-    for (int i = 0; i < out_.Count(); ++i) {
-        const XSQLVAR& v = out_.Var(i);
-        std::string name = v.aliasname_length > 0 ? std::string(v.aliasname, v.aliasname_length)
-                                                  : std::string(v.sqlname, v.sqlname_length);
-        fields_.push_back(std::unique_ptr<IBField>(new IBField(*this, ascii::Upper(name), i)));
-    }
-    prepared_ = true;
+    std::unique_ptr<Preparation> nueva = PrepareNew();
     ++prepares_;
+    if (guardadas_.size() >= kPreparacionesGuardadas) {
+        Drop(guardadas_.front()->handle);
+        guardadas_.erase(guardadas_.begin());
+    }
+    guardadas_.push_back(std::move(nueva));
+    actual_ = guardadas_.back().get();
 }
 
-void IBSQL::ZeroColumns() {
-    for (int i = 0; i < out_.Count(); ++i) {
-        auto& b = out_.Buffer(i);
-        std::fill(b.begin(), b.end(), 0);
-        out_.Indicator(i) = 0;
+std::unique_ptr<Preparation> IBSQL::PrepareNew() {
+    MarkedSql marked = ReplaceNamedParams(text_);
+    auto p = std::make_unique<Preparation>();
+    p->text = text_;
+
+    ISC_STATUS_ARRAY st;
+    AntesDeLlamarAFirebird();
+    isc_dsql_allocate_statement(st, db_.Handle(), &p->handle);
+    CheckStatus(st, "preparar " + Where());
+    try {
+        p->out.Resize(1);
+        isc_dsql_prepare(st, tr_.Handle(), &p->handle, 0, marked.sql.c_str(), kDialect,
+                         p->out.Get());
+        CheckStatus(st, "preparar " + Where());
+        if (p->out.Get()->sqld > p->out.Get()->sqln) {
+            p->out.Resize(p->out.Get()->sqld);
+            isc_dsql_describe(st, &p->handle, kDialect, p->out.Get());
+            CheckStatus(st, "describir " + Where());
+        }
+        p->in.Resize(static_cast<int>(marked.names.size()));
+        isc_dsql_describe_bind(st, &p->handle, kDialect, p->in.Get());
+        CheckStatus(st, "describir los parámetros de " + Where());
+        if (p->in.Get()->sqld > p->in.Get()->sqln) {
+            p->in.Resize(p->in.Get()->sqld);
+            isc_dsql_describe_bind(st, &p->handle, kDialect, p->in.Get());
+            CheckStatus(st, "describir los parámetros de " + Where());
+        }
+        if (p->in.Count() != static_cast<int>(marked.names.size()))
+            throw Error("Los parámetros de " + Where() + " no se han podido identificar");
+        p->statementType = StatementType(&p->handle, Where());
+    } catch (...) {
+        Drop(p->handle);
+        throw;
     }
+
+    for (int i = 0; i < p->in.Count(); ++i) {
+        const XSQLVAR& v = p->in.Var(i);
+        p->described.push_back(v);
+        p->declaredIn.push_back({BaseType(v), v.sqllen, v.sqlscale});
+    }
+    p->Reset();
+
+    for (int i = 0; i < static_cast<int>(marked.names.size()); ++i) {
+        IBParam* param = nullptr;
+        for (auto& q : p->params)
+            if (q->name_ == marked.names[i]) param = q.get();
+        if (!param) {
+            p->params.push_back(std::unique_ptr<IBParam>(new IBParam(*this, *p, marked.names[i])));
+            param = p->params.back().get();
+        }
+        param->places_.push_back(i);
+    }
+    for (int i = 0; i < p->out.Count(); ++i) {
+        const XSQLVAR& v = p->out.Var(i);
+        std::string name = v.aliasname_length > 0 ? std::string(v.aliasname, v.aliasname_length)
+                                                  : std::string(v.sqlname, v.sqlname_length);
+        p->fields.push_back(std::unique_ptr<IBField>(new IBField(*p, ascii::Upper(name), i)));
+    }
+    return p;
 }
 
 void IBSQL::ExecQuery() {
     Prepare();
     if (!tr_.InTransaction()) throw Error("La transacción no está activa para ejecutar " + Where());
     Close();
+    Preparation& p = *actual_;
     ISC_STATUS_ARRAY st;
-    XSQLDA* in = in_.Count() > 0 ? in_.Get() : nullptr;
-    if (statementType_ == isc_info_sql_stmt_select ||
-        statementType_ == isc_info_sql_stmt_select_for_upd) {
-        db_.Api().execute(st, tr_.Handle(), &handle_, kDialect, in, nullptr);
+    XSQLDA* in = p.in.Count() > 0 ? p.in.Get() : nullptr;
+    AntesDeLlamarAFirebird();
+    if (p.IsSelect()) {
+        db_.Api().execute(st, tr_.Handle(), &p.handle, kDialect, in, nullptr);
         CheckStatus(st, "ejecutar " + Where());
         cursorOpen_ = true;
         trGeneration_ = tr_.Generation();
         eof_ = false;
         Next();
-    } else if (out_.Count() > 0) {
-        db_.Api().execute(st, tr_.Handle(), &handle_, kDialect, in, out_.Get());
+    } else if (p.out.Count() > 0) {
+        db_.Api().execute(st, tr_.Handle(), &p.handle, kDialect, in, p.out.Get());
         CheckStatus(st, "ejecutar " + Where());
         eof_ = false;
     } else {
-        db_.Api().execute(st, tr_.Handle(), &handle_, kDialect, in, nullptr);
+        db_.Api().execute(st, tr_.Handle(), &p.handle, kDialect, in, nullptr);
         CheckStatus(st, "ejecutar " + Where());
     }
 }
@@ -254,10 +328,11 @@ void IBSQL::ExecQuery() {
 bool IBSQL::Next() {
     if (!Open() || eof_) return false;
     ISC_STATUS_ARRAY st;
-    ISC_STATUS r = db_.Api().fetch(st, &handle_, kDialect, out_.Get());
+    AntesDeLlamarAFirebird();
+    ISC_STATUS r = db_.Api().fetch(st, &actual_->handle, kDialect, actual_->out.Get());
     if (r == 100) {
         eof_ = true;
-        ZeroColumns();
+        actual_->ZeroColumns();
         return false;
     }
     CheckStatus(st, "leer una fila de " + Where());
@@ -265,25 +340,28 @@ bool IBSQL::Next() {
 }
 
 void IBSQL::CheckStillPrepared(const std::string& param) const {
-    if (!Prepared())
+    if (!HandlesValid())
         throw Error("Parámetro " + param + ": la sentencia " + Where() +
                     " ya no está preparada (la conexión se cerró)");
+    if (!actual_)
+        throw Error("Parámetro " + param + ": la sentencia " + Where() +
+                    " ya no está preparada (se le ha dado un texto después)");
 }
 
 int IBSQL::ParamCount() {
     Prepare();
-    return static_cast<int>(params_.size());
+    return static_cast<int>(actual_->params.size());
 }
 
 int IBSQL::FieldCount() {
     Prepare();
-    return static_cast<int>(fields_.size());
+    return static_cast<int>(actual_->fields.size());
 }
 
 IBParam& IBSQL::ParamByName(std::string_view name) {
     Prepare();
     std::string upper = ascii::Upper(name);
-    for (auto& p : params_)
+    for (auto& p : actual_->params)
         if (p->name_ == upper) return *p;
     throw Error("El parámetro '" + std::string(name) + "' no existe en la sentencia " + Where());
 }
@@ -291,41 +369,48 @@ IBParam& IBSQL::ParamByName(std::string_view name) {
 IBField& IBSQL::FieldByName(std::string_view name) {
     Prepare();
     std::string upper = ascii::Upper(name);
-    for (auto& f : fields_)
+    for (auto& f : actual_->fields)
         if (f->name_ == upper) return *f;
     throw Error("La columna '" + std::string(name) + "' no existe en el resultado de " + Where());
 }
 
 IBField& IBSQL::Field(int index) {
     Prepare();
-    if (index < 0 || index >= static_cast<int>(fields_.size()))
+    if (index < 0 || index >= static_cast<int>(actual_->fields.size()))
         throw Error("La columna " + std::to_string(index) + " no existe en el resultado de " +
                     Where());
-    return *fields_[index];
+    return *actual_->fields[index];
 }
 
 // ---- IBParam ----
 
-void IBParam::Set(short type, short scale, const void* data, std::size_t len) {
+void IBParam::CheckCurrent() const {
     owner_->CheckStillPrepared(name_);
+    if (owner_->actual_ != prep_)
+        throw Error("Parámetro " + name_ +
+                    ": es de un texto anterior de la sentencia, que ahora es " + owner_->Where());
+}
+
+void IBParam::Set(short type, short scale, const void* data, std::size_t len) {
+    CheckCurrent();
     for (int i : places_) {
-        XSQLVAR& v = owner_->in_.Var(i);
-        auto& buffer = owner_->in_.Buffer(i);
+        XSQLVAR& v = prep_->in.Var(i);
+        auto& buffer = prep_->in.Buffer(i);
         buffer.assign(len + 1, 0);
         if (len) std::memcpy(buffer.data(), data, len);
         v.sqldata = buffer.data();
         v.sqltype = static_cast<ISC_SHORT>(type | 1);
         v.sqllen = static_cast<ISC_SHORT>(len);
         v.sqlscale = scale;
-        owner_->in_.Indicator(i) = 0;
+        prep_->in.Indicator(i) = 0;
     }
 }
 
 void IBParam::SetAsString(std::string_view utf8) {
-    owner_->CheckStillPrepared(name_);
+    CheckCurrent();
     std::string bytes = Utf8ToCp1252(utf8, "Parámetro " + name_);
     for (int i : places_) {
-        const Declared& d = owner_->declaredIn_[i];
+        const Declared& d = prep_->declaredIn[i];
         if ((d.type == SQL_TEXT || d.type == SQL_VARYING) &&
             bytes.size() > static_cast<std::size_t>(d.length))
             throw ValorNoAdmitido("Parámetro " + name_ + ": el texto «" + std::string(utf8) +
@@ -363,6 +448,10 @@ void IBParam::SetAsDouble(double v) {
 }
 
 void IBParam::SetAsTimestamp(const Timestamp& t) {
+    // The library would turn 30 February into 2 March without a word.
+    if (!Exists(t))
+        throw ValorNoAdmitido("Parámetro " + name_ + ": la fecha " + t.ToString() +
+                              " no existe o no cabe en la base de datos");
     ISC_TIMESTAMP ts = Encode(t);
     Set(SQL_TIMESTAMP, 0, &ts, sizeof ts);
 }
@@ -381,20 +470,20 @@ void IBParam::SetAsVariant(const Variant& v) {
 }
 
 void IBParam::SetNull() {
-    owner_->CheckStillPrepared(name_);
+    CheckCurrent();
     for (int i : places_)
-        owner_->in_.Indicator(i) = -1;
+        prep_->in.Indicator(i) = -1;
 }
 
 // ---- IBField ----
 
 bool IBField::IsNull() const {
-    return owner_->out_.Indicator(index_) == -1;
+    return prep_->out.Indicator(index_) == -1;
 }
 
 Variant IBField::AsVariant() const {
     if (IsNull()) return std::monostate{};
-    const XSQLVAR& v = owner_->out_.Var(index_);
+    const XSQLVAR& v = prep_->out.Var(index_);
     const char* d = v.sqldata;
     switch (BaseType(v)) {
     case SQL_SHORT: {

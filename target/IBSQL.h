@@ -3,7 +3,11 @@
 //
 // Preparation happens on the first bind or execute and gives every parameter and result column
 // its zero value (all bytes zero, not null). A bound value stays until it is bound again or the
-// statement is prepared again. Each bound value carries its own type; the server converts it.
+// text is set again. Each bound value carries its own type; the server converts it.
+//
+// An object keeps the preparations of the last few texts it has held on its connection, so that
+// setting a text it held before reuses that preparation instead of asking the server again; the
+// statement then starts exactly as if freshly prepared.
 #include "Valores.h"
 
 #include <ibase.h>
@@ -18,6 +22,7 @@
 class IBDatabase;
 class IBTransaction;
 class IBSQL;
+struct Preparation;
 
 // Storage of one XSQLDA: the descriptor block and a buffer per variable.
 class Sqlda {
@@ -44,7 +49,9 @@ struct Declared {
     short scale = 0;
 };
 
-// A named parameter; one name may stand at several places of the text.
+// A named parameter; one name may stand at several places of the text. A value it cannot take
+// (a text longer than its column or with a character Windows-1252 lacks, a number that is not
+// finite or does not fit, an impossible date) throws ValorNoAdmitido naming the parameter.
 class IBParam {
 public:
     const std::string& Name() const { return name_; }
@@ -58,9 +65,12 @@ public:
 
 private:
     friend class IBSQL;
-    IBParam(IBSQL& owner, std::string name) : owner_(&owner), name_(std::move(name)) {}
+    IBParam(IBSQL& owner, Preparation& prep, std::string name)
+        : owner_(&owner), prep_(&prep), name_(std::move(name)) {}
     void Set(short type, short scale, const void* data, std::size_t len);
+    void CheckCurrent() const;
     IBSQL* owner_;
+    Preparation* prep_;
     std::string name_;
     std::vector<int> places_;
 };
@@ -77,9 +87,9 @@ public:
 
 private:
     friend class IBSQL;
-    IBField(IBSQL& owner, std::string name, int index)
-        : owner_(&owner), name_(std::move(name)), index_(index) {}
-    IBSQL* owner_;
+    IBField(Preparation& prep, std::string name, int index)
+        : prep_(&prep), name_(std::move(name)), index_(index) {}
+    Preparation* prep_;
     std::string name_;
     int index_;
 };
@@ -91,7 +101,9 @@ public:
     IBSQL& operator=(const IBSQL&) = delete;
     ~IBSQL(); // never throws
 
-    // Clears the text and adds the lines, joined by line breaks; drops the preparation.
+    // Closes any open cursor, clears the text and adds the lines, joined by line breaks. The
+    // statement is prepared again on its next use: anew, or from the preparation this object
+    // kept of the same text, with every parameter and column back to its zero value.
     void SetText(const std::vector<std::string>& lines);
     void SetText(std::string_view line) { SetText(std::vector<std::string>{std::string(line)}); }
     const std::string& Text() const { return text_; }
@@ -110,31 +122,29 @@ public:
     IBField& Field(int index); // result columns in their order
     int ParamCount();
     int FieldCount();
-    // Counts the preparations made, so that callers can see a statement reused or prepared anew.
+    // Counts the preparations the server made, so that callers can see a statement reused or
+    // prepared anew.
     int PrepareCount() const { return prepares_; }
+    // How many preparations an object keeps; the least recently used one goes first.
+    static constexpr std::size_t kPreparacionesGuardadas = 8;
 
 private:
     friend class IBParam;
-    friend class IBField;
-    void DropHandle();
-    bool HandleValid() const;
+    void DropAll();
+    bool HandlesValid() const;
     std::string Where() const; // the statement's text, for error messages
-    void ZeroColumns();
+    std::unique_ptr<Preparation> PrepareNew();
     void CheckStillPrepared(const std::string& param) const;
 
     IBDatabase& db_;
     IBTransaction& tr_;
     std::string text_;
-    isc_stmt_handle handle_ = 0;
+    // The kept preparations, least recently used first, all of connection dbGeneration_.
+    std::vector<std::unique_ptr<Preparation>> guardadas_;
+    Preparation* actual_ = nullptr; // the preparation of text_, once the text is used
     unsigned dbGeneration_ = 0;
     unsigned trGeneration_ = 0;
-    bool prepared_ = false;
     bool cursorOpen_ = false;
     bool eof_ = true;
-    int statementType_ = 0;
     int prepares_ = 0;
-    Sqlda in_, out_;
-    std::vector<Declared> declaredIn_;
-    std::vector<std::unique_ptr<IBParam>> params_;
-    std::vector<std::unique_ptr<IBField>> fields_;
 };

@@ -1,4 +1,5 @@
 // Text between the program's UTF-8 and the target's Windows-1252 bytes.
+#include "Error.h"
 #include "IBDatabase.h"
 #include "IBSQL.h"
 #include "IBTransaction.h"
@@ -7,7 +8,6 @@
 #include "TempDir.h"
 #include "TestDatabase.h"
 #include "Win1252.h"
-#include "Error.h"
 
 #include <gtest/gtest.h>
 
