@@ -14,6 +14,8 @@ namespace {
 constexpr int kUndefined = -6;
 constexpr int kSpanish = 2;
 constexpr int kPossible = 1;
+// Catalan's dot between two l's goes nowhere else, and no letter sits well between two l's.
+constexpr int kGeminatedL = kSpanish + kPossible;
 constexpr int kOutOfPlace = -1;
 constexpr int kInsideWord = -2;
 
@@ -86,7 +88,8 @@ bool CaseFits(const Decoded& t, std::size_t i, std::size_t start, std::size_t en
     return !(hasNext && IsUpper(n)) && !(hasPrev && IsUpper(p) && i - 1 > start);
 }
 
-int LetterWeight(const Decoded& t, std::size_t i) {
+// `textHasSmall`: the text has small letters, so a word in capitals is the exception.
+int LetterWeight(const Decoded& t, std::size_t i, bool textHasSmall) {
     std::size_t start = i, end = i + 1;
     while (start > 0 && IsLetter(t[start - 1]))
         --start;
@@ -94,8 +97,10 @@ int LetterWeight(const Decoded& t, std::size_t i) {
         ++end;
     char32_t c = t[i];
     if (end - start == 1) {
-        // A diameter before its size is a symbol; any other lone letter tells nothing.
+        // A diameter by its size is a symbol, and a Catalan ordinal (5è, 6È) follows a digit;
+        // any other lone letter tells nothing.
         if ((c == U'Ø' || c == U'ø') && NearDigit(t, i)) return kSpanish;
+        if (IsSpanishLetter(c) && i > 0 && IsDigit(t[i - 1])) return kPossible;
         return 0;
     }
     bool ascii = false;
@@ -104,14 +109,23 @@ int LetterWeight(const Decoded& t, std::size_t i) {
     // No word is made of accented letters alone: that is a line of box drawing read as text.
     if (!ascii) return kOutOfPlace;
     if (!CaseFits(t, i, start, end)) return kOutOfPlace;
-    return IsSpanishLetter(c) ? kSpanish : 0;
+    if (!IsSpanishLetter(c)) return 0;
+    // A capital inside a word in capitals, where the rest of the text is in small letters
+    // ("TÚ verde" against "Té verde"), is possible (a surname in capitals) but not the rule.
+    if (textHasSmall && IsUpper(c) && i > start) {
+        bool allCapitals = true;
+        for (std::size_t k = start; k < end; ++k)
+            allCapitals = allCapitals && IsUpper(t[k]);
+        if (allCapitals) return kPossible;
+    }
+    return kSpanish;
 }
 
 // How well the byte at i reads as Spanish text in the page that decoded t.
-int Plausibility(const Decoded& t, std::size_t i) {
+int Plausibility(const Decoded& t, std::size_t i, bool textHasSmall) {
     char32_t c = t[i];
     if (c == 0) return kUndefined;
-    if (IsLetter(c)) return LetterWeight(t, i);
+    if (IsLetter(c)) return LetterWeight(t, i, textHasSmall);
     char32_t p = At(t, i, -1), n = At(t, i, 1);
     bool inWord = IsLetter(p) && IsLetter(n);
     int elsewhere = inWord ? kInsideWord : 0;
@@ -127,8 +141,8 @@ int Plausibility(const Decoded& t, std::size_t i) {
         bool abbreviation = IsLetter(p) && !IsLetter(At(t, i, -2));
         return (IsDigit(p) || abbreviation) && !IsLetter(n) ? kSpanish : elsewhere;
     }
-    case U'·': // Catalan l·l
-        return (p == 'l' || p == 'L') && (n == 'l' || n == 'L') ? kSpanish : elsewhere;
+    case U'·':
+        return (p == 'l' || p == 'L') && (n == 'l' || n == 'L') ? kGeminatedL : elsewhere;
     case U'€':
         return inWord ? kInsideWord : NearDigit(t, i) ? kSpanish : 0;
     case U'°':
@@ -193,9 +207,11 @@ std::string Hex(unsigned v) {
 } // namespace
 
 void CodePageScorer::Add(std::string_view bytes) {
-    bool high = false;
-    for (char c : bytes)
+    bool high = false, small = false;
+    for (char c : bytes) {
         high = high || static_cast<uint8_t>(c) >= 0x80;
+        small = small || (c >= 'a' && c <= 'z');
+    }
     if (!high) return;
     Decoded dos = Decode(bytes, Page850()), windows = Decode(bytes, Page1252());
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -203,7 +219,7 @@ void CodePageScorer::Add(std::string_view bytes) {
         if (b < 0x80) continue;
         ++high_;
         if (windows[i] == 0 && undefined1252_++ == 0) firstUndefined_ = b;
-        Weigh(bytes, i, Plausibility(dos, i), Plausibility(windows, i));
+        Weigh(bytes, i, Plausibility(dos, i, small), Plausibility(windows, i, small));
     }
 }
 
