@@ -86,7 +86,8 @@ void DbfWriter::Write(const std::string& path) const {
 
 void WriteFacturaPlusTable(const std::string& folder, const std::string& name,
                            const std::vector<Fila>& rows, uint8_t languageDriver,
-                           const std::vector<std::string>& deletedCodes) {
+                           const std::vector<std::string>& deletedCodes,
+                           const std::map<std::string, int>& widths) {
     static const std::map<std::string, const std::vector<FieldDecl>& (*)()> kLayouts = {
         {"articulo", LayoutArticulos},
         {"familias", LayoutFamilias},
@@ -103,7 +104,8 @@ void WriteFacturaPlusTable(const std::string& folder, const std::string& name,
         for (const FieldDecl& d : kLayouts.at(name)()) {
             switch (d.kind) {
             case FieldKind::Text:
-                columns.push_back({d.name, 'C', d.width, 0});
+                columns.push_back(
+                    {d.name, 'C', widths.count(d.name) ? widths.at(d.name) : d.width, 0});
                 break;
             case FieldKind::Float:
                 columns.push_back({d.name, 'N', 12, 3});

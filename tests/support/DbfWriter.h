@@ -1,6 +1,7 @@
 #pragma once
 // Test-only writer of dBase tables, byte by byte, so that tests can make good and broken files.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,10 @@ std::string Cp850(const std::string& utf8);
 std::string Cp1252(const std::string& utf8);
 
 // Builds the FacturaPlus table `name` (agentes, clientes, ...) with every column its query
-// declares, in `folder`; rows give values by column name, the rest stays blank.
+// declares, in `folder`; rows give values by column name, the rest stays blank. `widths` makes
+// some text columns wider or narrower than declared, as other versions of the program do.
 using Fila = std::vector<std::pair<std::string, std::string>>;
 void WriteFacturaPlusTable(const std::string& folder, const std::string& name,
                            const std::vector<Fila>& rows, uint8_t languageDriver = 0x02,
-                           const std::vector<std::string>& deletedCodes = {});
+                           const std::vector<std::string>& deletedCodes = {},
+                           const std::map<std::string, int>& widths = {});

@@ -164,6 +164,7 @@ TEST_F(TransferTest, FailingRecordIsWarnedSkippedAndTheRestGoIn) {
 }
 
 TEST_F(TransferTest, MissingTargetTableInTheLookupEndsTheRun) {
+    Ejecutar("alter table CLIENTES drop constraint FK_CLIENTES_AGENTEVENTA");
     Ejecutar("drop table AGENTESVENTA");
     Agentes({Agente("001"), Agente("002")});
     EXPECT_THROW_MSG(datos->TraspasoAgentes(), FbError, "AGENTESVENTA");
