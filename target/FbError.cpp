@@ -84,8 +84,8 @@ void CheckStatus(const ISC_STATUS* status, const std::string& operacion) {
     std::vector<long> codes = Codes(status);
     std::string motor = StatusMessage(status);
     if (motor.empty()) motor = "Error " + std::to_string(status[1]) + " de Firebird";
-    throw FbError(Encabezado(codes, operacion) + "\n" + motor, sqlcode, std::move(codes),
-                  operacion);
+    std::string mensaje = Encabezado(codes, operacion) + "\n" + motor;
+    throw FbError(mensaje, sqlcode, std::move(codes), operacion);
 }
 
 bool FbError::HasGdsCode(long code) const {
