@@ -130,9 +130,14 @@ void Agentes(const std::string& dir) {
 }
 
 void Articulos(const std::string& dir) {
-    const char* familias[][2] = {{"ALIM", "Alimentación"}, {"BEBID", "Bebidas"},
-                                 {"DROG", "Droguería"},    {"FERR", "Ferretería"},
-                                 {"PAPE", "Papelería"},    {"OFIC", "Material de oficina"}};
+    // PAPE and PAPEL share their first four characters: they end as one family, PAPEL's name.
+    const char* familias[][2] = {{"ALIM", "Alimentación"},
+                                 {"BEBID", "Bebidas"},
+                                 {"DROG", "Droguería"},
+                                 {"FERR", "Ferretería"},
+                                 {"PAPE", "Papelería"},
+                                 {"OFIC", "Material de oficina"},
+                                 {"PAPEL", "Papelería y papel continuo"}};
     std::vector<Fila> fam;
     for (auto& f : familias)
         fam.push_back({{"CCODFAM", f[0]}, {"CNOMFAM", f[1]}});
@@ -152,7 +157,7 @@ void Articulos(const std::string& dir) {
                              "Cinta aislante negra",
                              "Bolígrafo azul",
                              "Cuaderno cuadriculado A4",
-                             "Grapadora metálica",
+                             "   Grapadora metálica",
                              "Papel A4 80 g (500 hojas)",
                              "Carpeta de anillas",
                              "Sobres blancos (caja 25)"};
@@ -175,14 +180,18 @@ void Articulos(const std::string& dir) {
                        {"NSTOCKMIN", "5"},
                        {"NSTOCKMAX", "100"},
                        {"LCTRLSTOCK", "T"},
+                       {"LKIT", n == 9 ? "T" : "F"},
                        {"NTIPOCODE", std::to_string(n % 5)},
                        {"CCODEBAR", "84" + std::to_string(10000000000 + n)}});
-        stock.push_back({{"CCODALM", "001"}, {"CREF", ref}, {"NSTOCK", std::to_string(10 * n)}});
+        if (n != 17) // one article without stock
+            stock.push_back(
+                {{"CCODALM", "001"}, {"CREF", ref}, {"NSTOCK", std::to_string(10 * n)}});
         if (n % 3 == 0) stock.push_back({{"CCODALM", "002"}, {"CREF", ref}, {"NSTOCK", "3"}});
         if (n % 4 == 0) {
             com.push_back({{"CREF", ref}, {"CCOMENT", std::string(nombre) + ". "}});
             com.push_back({{"CREF", ref}, {"CCOMENT", "Producto de fabricación nacional."}});
         }
+        if (n == 8) com.push_back({{"CREF", ref}, {"CCOMENT", " Envase reciclable."}});
     }
     WriteFacturaPlusTable(dir, "articulo", art);
     WriteFacturaPlusTable(dir, "stocks", stock);
@@ -190,12 +199,19 @@ void Articulos(const std::string& dir) {
 }
 
 void ClientesYProveedores(const std::string& dir) {
-    const char* empresas[] = {"Ultramarinos García, S.L.",  "Ferretería El Clavo",
-                              "Bodegas Peñafiel, S.A.",     "Droguería La Espuma",
-                              "Papelería Cervantes",        "Supermercados Hermanos Muñoz",
-                              "Bar Restaurante La Alegría", "Talleres Ibáñez e Hijos",
-                              "Academia Nuñez de Balboa",   "Comercial Andaluza de Alimentación",
-                              "Hostal Los Almendros",       "Distribuciones Güell"};
+    const char* empresas[] = {"Ultramarinos García, S.L.",
+                              "Ferretería El Clavo",
+                              "Bodegas Peñafiel, S.A.",
+                              "Droguería La Espuma",
+                              "Papelería Cervantes",
+                              "Supermercados Hermanos Muñoz",
+                              "Bar Restaurante La Alegría",
+                              "Talleres Ibáñez e Hijos",
+                              "Academia Nuñez de Balboa",
+                              "Comercial Andaluza de Alimentación",
+                              "Hostal Los Almendros",
+                              "Distribuciones Güell",
+                              "Sociedad Cooperativa Andaluza de Productores de Aceite de Oliva"};
     const char* pueblos[][2] = {{"Madrid", "28"},   {"Sevilla", "41"}, {"Valladolid", "47"},
                                 {"A Coruña", "15"}, {"Málaga", "29"},  {"Zaragoza", "50"}};
     std::vector<Fila> cli, pro;
@@ -204,6 +220,10 @@ void ClientesYProveedores(const std::string& dir) {
         ++n;
         auto& pb = pueblos[n % 6];
         std::string cp = std::to_string(10000 + 1111 * n);
+        // Some records show the rules: lower-case "espa" stays as it is, a payment code the
+        // target lacks takes the default, a fixed day of 32 is no day.
+        std::string pago = n == 5 ? "99" : n % 2 ? "30" : "";
+        std::string dia = n == 4 ? "32" : std::to_string(n * 2);
         cli.push_back({{"CCODCLI", std::to_string(430000 + n)},
                        {"CNOMCLI", e},
                        {"CDIRCLI", "C/ Real, " + std::to_string(n)},
@@ -212,17 +232,25 @@ void ClientesYProveedores(const std::string& dir) {
                        {"CPTLCLI", cp},
                        {"CTFO1CLI", "91 000 00 " + std::to_string(10 + n)},
                        {"CDNICIF", "B" + std::to_string(80000000 + n)},
-                       {"CCODPAGO", n % 2 ? "30" : ""},
+                       {"CCODPAGO", pago},
                        {"CCODAGE", n % 3 ? "001" : "002"},
-                       {"NDIA1PAGO", std::to_string(n * 3)},
-                       {"CNACCLI", "ESPA"},
+                       {"NDIA1PAGO", dia},
+                       {"NDIA2PAGO", n % 4 == 0 ? "15" : "0"},
+                       {"CNACCLI", n == 6 ? "espa" : "ESPA"},
+                       {"EMAIL", "administracion@cliente" + std::to_string(n) + ".es"},
+                       {"NDTOESP", n % 3 == 0 ? "5" : "0"},
+                       {"CSUBCTA", std::to_string(430000000 + n)},
+                       {"CNBRBCO", n % 2 ? "Banco de Ejemplo" : "Caja Rural del Sur"},
+                       {"CDIRBCO", "Plaza Mayor, " + std::to_string(n)},
+                       {"CPOBBCO", pb[0]},
+                       {"CPROVBCO", pb[1]},
+                       {"CNACBCO", "ESPA"},
                        {"NRIESGO", "3000"},
                        {"NCOPFAC", "1"},
-                       {"CNBRBCO", "Banco de Ejemplo"},
                        {"CENTIDAD", "0049"},
                        {"CAGENCIA", "1500"},
                        {"CCUENTA", std::to_string(1000000000 + n)}});
-        if (n <= 8)
+        if (n <= 8 || n == 13)
             pro.push_back({{"CCODPRO", std::to_string(400000 + n)},
                            {"CNOMPRO", e},
                            {"CDIRPRO", "Polígono Industrial, nave " + std::to_string(n)},
@@ -230,9 +258,19 @@ void ClientesYProveedores(const std::string& dir) {
                            {"CCODPROV", pb[1]},
                            {"CPTLPRO", cp},
                            {"CNIFDNI", "A" + std::to_string(28000000 + n)},
-                           {"CNACPRO", "ESPA"},
-                           {"NIRPFA", n == 3 ? "15" : "0"},
-                           {"CPERCONT", "Sr. Gómez"}});
+                           {"CNACPRO", n == 2 ? "espa" : "ESPA"},
+                           {"NIRPFA", n == 3   ? "15"
+                                      : n == 4 ? "7.3"
+                                               : "0"},
+                           {"CPERCONT", "Sr. Gómez"},
+                           {"CCODPAGO", n == 5 ? "99" : "CON"},
+                           {"CTFO1PRO", "95 400 00 " + std::to_string(10 + n)},
+                           {"CNBRBCO", "Caja de Ahorros y Pensiones de Barcelona"},
+                           {"CENTIDAD", "2100"},
+                           {"CAGENCIA", n % 2 ? "0418" : "0001"},
+                           {"CCUENTA", "0200051332"},
+                           {"CSUBCTA", std::to_string(400000000 + n)},
+                           {"EMAIL", "compras@proveedor" + std::to_string(n) + ".es"}});
     }
     WriteFacturaPlusTable(dir, "clientes", cli);
     WriteFacturaPlusTable(dir, "proveedo", pro);

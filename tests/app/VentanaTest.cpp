@@ -198,6 +198,78 @@ private slots:
         QCOMPARE(Leer(base, "select count(*) as N from AGENTESVENTA", "N"), std::string("2"));
     }
 
+    void clientsAndSuppliersButtons() {
+        WriteFacturaPlusTable(carpeta, "clientes",
+                              {{{"CCODCLI", "430001"}, {"CNOMCLI", "Ultramarinos García"}},
+                               {{"CCODCLI", "430002"}, {"CNBRBCO", "Banco"}}});
+        WriteFacturaPlusTable(carpeta, "proveedo", {{{"CCODPRO", "400001"}}});
+        Abrir();
+        Contestador c;
+        QStringList columnas;
+        rep->alAtender = [&] {
+            columnas << form->DBGrid1->model()->headerData(0, Qt::Horizontal).toString();
+        };
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QCOMPARE(c.cajas.size(), std::size_t(1));
+        QCOMPARE(c.cajas[0].texto, QString("Clientes Añadidos: 2,   Actualizados: 0"));
+        QCOMPARE(rep->estados.mid(0, 3),
+                 (QStringList{"Abriendo consulta de Clientes", "Consulta de Clientes ABIERTA",
+                              "Actualizando Clientes"}));
+        QTest::mouseClick(form->Button3, Qt::LeftButton);
+        QCOMPARE(c.cajas.size(), std::size_t(2));
+        QCOMPARE(c.cajas[1].texto, QString("Proveedores Añadidos: 1,   Actualizados: 0"));
+        QCOMPARE(columnas, (QStringList{"CCODCLI", "CCODCLI", "CCODPRO"}));
+        form->close();
+        QCOMPARE(Leer(base, "select count(*) as N from CLIENTES", "N"), std::string("2"));
+        QCOMPARE(Leer(base, "select count(*) as N from PROVEEDORES", "N"), std::string("1"));
+    }
+
+    void articlesButtonRunsFamiliesThenArticles() {
+        WriteFacturaPlusTable(carpeta, "familias",
+                              {{{"CCODFAM", "FERR"}, {"CNOMFAM", "Ferretería"}},
+                               {{"CCODFAM", "PAPE"}, {"CNOMFAM", "Papelería"}}});
+        WriteFacturaPlusTable(carpeta, "articulo",
+                              {{{"CREF", "A1"}, {"CCODFAM", "FERR"}},
+                               {{"CREF", "A2"}, {"CCODFAM", "PAPE"}},
+                               {{"CREF", "A3"}, {"CCODFAM", "PAPE"}}});
+        WriteFacturaPlusTable(carpeta, "stocks", {});
+        WriteFacturaPlusTable(carpeta, "Artcom", {});
+        Abrir();
+        Contestador c;
+        QStringList vistas;
+        rep->alAtender = [&] {
+            vistas << form->DBGrid1->model()->headerData(0, Qt::Horizontal).toString() + " " +
+                          QString::number(form->DBGrid1->model()->rowCount());
+        };
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QCOMPARE(c.cajas.size(), std::size_t(2));
+        QCOMPARE(c.cajas[0].texto, QString("Familias de Artículos Añadidas: 2,   Actualizadas: 0"));
+        QCOMPARE(c.cajas[1].texto, QString("Artículos Añadidos: 3,   Actualizados: 0"));
+        QCOMPARE(vistas, (QStringList{"CCODFAM 2", "CCODFAM 2", "CREF 2", "CREF 3", "CREF 3"}));
+        QCOMPARE(
+            rep->estados,
+            (QStringList{"Actualizando Familias de Artículos",
+                         "Familias de Artículos Añadidas: 2,   Actualizadas: 0",
+                         "Abriendo consulta de Artículos", "Consulta de Artículos ABIERTA",
+                         "Actualizando Artículos", "Artículos Añadidos: 3,   Actualizados: 0"}));
+        form->close();
+        QCOMPARE(Leer(base, "select count(*) as N from ARTICULOS where FAMILIA is not null", "N"),
+                 std::string("3"));
+    }
+
+    void failedFamiliesKeepTheArticlesFromStarting() {
+        WriteFacturaPlusTable(carpeta, "articulo", {{{"CREF", "A1"}}});
+        Abrir(); // no familias.dbf in the folder
+        Contestador c;
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QCOMPARE(c.cajas.size(), std::size_t(1));
+        QCOMPARE(c.cajas[0].icono, QMessageBox::Critical);
+        QVERIFY2(c.cajas[0].texto.contains("familias"), qPrintable(c.cajas[0].texto));
+        QVERIFY(!rep->estados.contains("Actualizando Artículos"));
+        form->close();
+        QCOMPARE(Leer(base, "select count(*) as N from ARTICULOS", "N"), std::string("0"));
+    }
+
     void missingTableGivesOneErrorBox() {
         std::filesystem::remove(carpeta + "/agentes.dbf");
         Abrir();
