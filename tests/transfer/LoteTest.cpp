@@ -69,6 +69,32 @@ TEST_F(TransferTest, BatchRunReportsOnItsStreamsAndByItsExitStatus) {
     EXPECT_NE(u.err.find("Error: La carpeta"), std::string::npos) << u.err;
 }
 
+TEST_F(TransferTest, BatchRunOfEveryTransferOnTheDemoData) {
+    datos.reset();
+    ASSERT_EQ(std::system((std::string(DEMO) + " '" + carpeta + "' >/dev/null").c_str()), 0);
+    Salida s = Lanzar({"--origen", carpeta, "--destino", base, "proveedores", "clientes"});
+    EXPECT_EQ(s.estado, 0) << s.err;
+    EXPECT_NE(s.out.find("Proveedores Añadidos: 9,   Actualizados: 0"), std::string::npos) << s.out;
+    EXPECT_NE(s.out.find("Clientes Añadidos: 13,   Actualizados: 0"), std::string::npos) << s.out;
+
+    Salida a = Lanzar({"--origen", carpeta, "--destino", base, "articulos"});
+    EXPECT_EQ(a.estado, 0) << a.err;
+    EXPECT_NE(a.out.find("Familias de Artículos Añadidas: 6,   Actualizadas: 1\nAbriendo consulta "
+                         "de Artículos"),
+              std::string::npos)
+        << a.out;
+    EXPECT_NE(a.out.find("Artículos Añadidos: 18,   Actualizados: 0"), std::string::npos) << a.out;
+
+    // The demo has an agent whose e-mail does not fit: warned, skipped, exit status 1.
+    Salida g = Lanzar({"--origen", carpeta, "--destino", base, "agentes", "clientes"});
+    EXPECT_EQ(g.estado, 1) << g.err;
+    EXPECT_NE(g.err.find("código «006»: Parámetro EMAIL1"), std::string::npos) << g.err;
+    EXPECT_NE(g.out.find("Clientes Añadidos: 0,   Actualizados: 13"), std::string::npos) << g.out;
+    EXPECT_EQ(I(Leer("select count(*) as N from CLIENTES where AGENTEVENTA is not null")[0]["N"]),
+              13)
+        << "with the agents in, the clients find theirs";
+}
+
 TEST_F(TransferTest, KilledRunKeepsEveryCommittedRecordAndASecondRunCompletes) {
     datos.reset();
     std::vector<Fila> filas;
