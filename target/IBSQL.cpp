@@ -198,16 +198,15 @@ void IBSQL::SetText(const std::vector<std::string>& lines) {
 }
 
 void IBSQL::Close() {
-    bool abierto = cursorOpen_ && Prepared();
-    bool mismaTransaccion = trGeneration_ == tr_.Generation();
+    // A cursor whose transaction has ended was closed with it.
+    bool abierto = Open();
     cursorOpen_ = false;
     eof_ = true;
     if (!abierto) return;
     ISC_STATUS_ARRAY st;
     AntesDeLlamarAFirebird();
     isc_dsql_free_statement(st, &actual_->handle, DSQL_close);
-    // When its transaction has ended the cursor is closed already, and the library may say so.
-    if (mismaTransaccion) CheckStatus(st, "cerrar el cursor de " + Where());
+    CheckStatus(st, "cerrar el cursor de " + Where());
 }
 
 void IBSQL::Prepare() {
