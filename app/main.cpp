@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // No display name: the platform would append it to every box's caption ("Aviso — ...").
     app.setApplicationName(QStringLiteral("traspaso-maestros"));
+    app.setDesktopFileName(QStringLiteral("traspaso-maestros")); // the installed entry and icon
     PonerFuente(app);
     ReporteroVentana reportero;
     TDatos Datos(reportero);
