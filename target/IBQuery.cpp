@@ -6,8 +6,10 @@
 IBQuery::IBQuery(IBDatabase& db, IBTransaction& tr) : db_(db), tr_(tr), sql_(db, tr) {}
 
 IBQuery::~IBQuery() {
+    // Only the cursor: committing here, while unwinding from an error, would make the shared
+    // transaction's unfinished work durable.
     try {
-        Close();
+        sql_.Close();
     } catch (...) {
         // Closing a cursor cannot lose work; nothing to report.
     }

@@ -6,7 +6,7 @@
 class IBQuery {
 public:
     IBQuery(IBDatabase& db, IBTransaction& tr);
-    ~IBQuery(); // closes; never throws
+    ~IBQuery(); // closes the cursor, never commits; never throws
 
     void SetText(const std::vector<std::string>& lines) { sql_.SetText(lines); }
     IBParam& ParamByName(std::string_view name);

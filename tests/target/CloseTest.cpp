@@ -1,6 +1,7 @@
 // Closing: destructors that never commit, and a connection lost under the closing commit.
 #include "FallaRed.h"
 #include "FbError.h"
+#include "IBQuery.h"
 #include "TargetConnection.h"
 #include "TempDir.h"
 #include "TestDatabase.h"
@@ -66,6 +67,22 @@ TEST_F(ConnectionCloseTest, DestructorsRollBackAndNeverCommit) {
     EXPECT_EQ(t.db.DefaultTransaction(), nullptr);
     t.db.Close(); // nothing left to commit, and no transaction that is gone
     EXPECT_EQ(Filas(703), 0);
+}
+
+TEST_F(ConnectionCloseTest, AQueryThatStartedTheTransactionDoesNotCommitItWhenDestroyed) {
+    Target t(path);
+    Target otro(path);
+    try {
+        IBQuery q(t.db, t.tr);
+        q.SetText({"select IDMONEDAS from MONEDAS"});
+        q.Open(); // connects and starts the shared transaction by itself
+        Insertar(t, 706);
+        throw std::runtime_error("a record failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_TRUE(t.tr.InTransaction());
+    EXPECT_EQ(otro.Count("select count(*) as N from TARIFAS where IDTARIFAS = 706"), 0);
+    t.tr.Rollback();
 }
 
 TEST_F(ConnectionCloseTest, LostConnectionAtCloseIsOneError) {
