@@ -141,6 +141,7 @@ bool TForm1::eventFilter(QObject* o, QEvent* e) {
 void TForm1::MostrarEstado(const std::string& texto, bool caja) {
     TextoEstado->setText(QString::fromStdString(texto));
     if (!caja) return;
+    MostrarRejilla();
     QMessageBox box(QMessageBox::Information, QStringLiteral("Información"),
                     QString::fromStdString(texto), QMessageBox::NoButton, this);
     box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
@@ -148,6 +149,7 @@ void TForm1::MostrarEstado(const std::string& texto, bool caja) {
 }
 
 void TForm1::Aviso(const std::string& texto) {
+    MostrarRejilla();
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Aviso"), QString::fromStdString(texto),
                     QMessageBox::NoButton, this);
     box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole);
@@ -155,9 +157,23 @@ void TForm1::Aviso(const std::string& texto) {
 }
 
 void TForm1::AtenderMensajes() {
+    // The model follows every record (it only counts rows) and input is handled every record,
+    // but painting the grid costs far more than a record: it is shown at a rate a person can
+    // follow, and always before a box and at the end.
     modelo_->Actualizar();
+    if (!refresco_.isValid() || refresco_.hasExpired(kRefrescoMs)) {
+        MostrarRejilla();
+        QCoreApplication::processEvents();
+        DBGrid1->setUpdatesEnabled(false);
+        refresco_.start();
+    } else {
+        QCoreApplication::processEvents();
+    }
+}
+
+void TForm1::MostrarRejilla() {
+    DBGrid1->setUpdatesEnabled(true);
     if (int n = modelo_->rowCount(); n > 0) DBGrid1->scrollTo(modelo_->index(n - 1, 0));
-    QCoreApplication::processEvents();
 }
 
 // ---- handlers ----
@@ -211,6 +227,8 @@ void TForm1::EjecutarBoton(const std::function<void()>& trabajo) {
     for (QWidget* w : controles)
         w->setEnabled(false);
     Proteger(trabajo);
+    MostrarRejilla();
+    refresco_.invalidate();
     for (QWidget* w : controles)
         w->setEnabled(true);
     modelo_->Actualizar();

@@ -1,5 +1,6 @@
 #pragma once
 // The program's one window.
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
@@ -66,9 +67,13 @@ private:
     // is carried out when it ends.
     void EjecutarBoton(const std::function<void()>& trabajo);
     void ColocarPanel();
+    // Lets the grid paint again and brings its last row into view.
+    void MostrarRejilla();
 
     TDatos& datos_;
     ModeloConsulta* modelo_;
     bool mostrado_ = false;
+    QElapsedTimer refresco_; // since the grid was last painted during a run
+    static constexpr int kRefrescoMs = 40;
     bool cierrePendiente_ = false;
 };
