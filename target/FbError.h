@@ -35,6 +35,11 @@ public:
     // The call was interrupted by IBDatabase::CancelarOperacion.
     bool Cancelada() const;
 
+    // The same error, its message preceded by what the caller was doing.
+    FbError ConContexto(const std::string& contexto) const {
+        return FbError(contexto + what(), sqlcode_, gdscodes_, operacion_);
+    }
+
 private:
     long sqlcode_;
     std::vector<long> gdscodes_;

@@ -1,14 +1,17 @@
 // The one transfer cycle that every transfer runs: walk the source, look each code up in the
 // target, update or insert, warn and go on, commit retaining after every record, summarise.
 #include "Destino.h"
+#include "FbError.h"
 #include "SourceQuery.h"
 #include "TDatos.h"
 #include "Traspaso.h"
+#include "Turno.h"
 
 bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     EnMarcha marcha(*this);
     parada_ = false;
     tablasAvisadas_.clear();
+    tablasInformadas_.clear();
     SourceQuery& q = *t.consulta;
 
     RegistrosActualizados = 0;
@@ -16,6 +19,7 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     IBSQLSelect().Close();
     q.Open();
     q.First();
+    AvisarDeLaTabla(q);
     if (t.orden == Orden::TextosAntesDelProgreso) {
         PonerTextos(t);
         interfaz_.MostrarEstado(t.progreso, false);
@@ -23,6 +27,15 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     } else {
         interfaz_.MostrarEstado(t.progreso, false);
         Conectar();
+    }
+    // Not before the connection: the turn is taken on the target, by connection.
+    Turno turno(IBDatabase1(), t.tabla, [&](const std::string& texto) {
+        interfaz_.MostrarEstado(texto, false);
+        interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}});
+        return !parada_;
+    });
+    if (!turno.Obtenido()) return false;
+    if (t.orden == Orden::TransaccionYTextosAntesDelBucle) {
         IniciarSiHaceFalta();
         PonerTextos(t);
     }
@@ -32,37 +45,19 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
         "select " + t.id + " from " + t.tabla + " where codigo = :ParCodigo";
     const std::string clave = "OLD_" + t.id;
     const Campos campos(q);
+    std::size_t confirmados = 0;
     while (!q.Eof()) {
-        IniciarSiHaceFalta();
         registro_ = RegistroEnCurso{q.Name(), q.DeliveredCount(), q.RowCount(), {}};
         const RegistroEnCurso& r = registro_;
-        // The code is the record's own data: one that cannot be read fails this record only.
-        if (Guardado(r, [&] { registro_.codigo = t.codigo(campos); })) {
-            int32_t id = BuscarCodigo(busqueda, t.id, r.codigo);
-            if (id != 0) {
-                Guardado(r, [&] {
-                    Parametros p(IBSQLUpdate());
-                    p.Entero(clave, id);
-                    t.rellenar(p, campos, false);
-                    IBSQLUpdate().ExecQuery();
-                    ++RegistrosActualizados;
-                });
-            } else {
-                Guardado(r, [&] {
-                    Parametros p(IBSQLInsert());
-                    t.rellenar(p, campos, true);
-                    IBSQLInsert().ExecQuery();
-                    if (t.insertDevuelveId) id = IBSQLInsert().FieldByName(t.id).AsInteger();
-                    ++RegistrosAnadidos;
-                });
-            }
-            // Identifier 0 is no row of this record: a follow-up would write someone else's.
-            if (id != 0)
-                for (const auto& bloque : t.despues)
-                    Guardado(r, [&] { bloque(id, campos); });
+        try {
+            IniciarSiHaceFalta();
+            Registro(t, campos, busqueda, clave);
+            q.Next();
+            if (IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
+            ++confirmados;
+        } catch (...) {
+            Detenido(t, confirmados);
         }
-        q.Next();
-        if (IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
         interfaz_.AtenderMensajes(r);
         if (parada_) return false;
     }
@@ -73,14 +68,76 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     return true;
 }
 
+void TDatos::Registro(const Traspaso& t, const Campos& campos, const std::string& busqueda,
+                      const std::string& clave) {
+    const RegistroEnCurso& r = registro_;
+    // The code is the record's own data: one that cannot be read fails this record only.
+    if (!Guardado(r, [&] { registro_.codigo = t.codigo(campos); })) return;
+    int32_t id = BuscarCodigo(busqueda, t.id, r.codigo);
+    if (id != 0) {
+        Guardado(r, [&] {
+            Parametros p(IBSQLUpdate());
+            p.Entero(clave, id);
+            t.rellenar(p, campos, false);
+            IBSQLUpdate().ExecQuery();
+            ++RegistrosActualizados;
+        });
+    } else {
+        Guardado(r, [&] {
+            Parametros p(IBSQLInsert());
+            t.rellenar(p, campos, true);
+            IBSQLInsert().ExecQuery();
+            if (t.insertDevuelveId) id = IBSQLInsert().FieldByName(t.id).AsInteger();
+            ++RegistrosAnadidos;
+        });
+    }
+    // Identifier 0 is no row of this record: a follow-up would write someone else's.
+    if (id != 0)
+        for (const auto& bloque : t.despues)
+            Guardado(r, [&] { bloque(id, campos); });
+}
+
+void TDatos::Detenido(const Traspaso& t, std::size_t confirmados) {
+    const RegistroEnCurso& r = registro_;
+    std::string contexto = "El traspaso a " + t.tabla + " se ha detenido en el registro " +
+                           std::to_string(r.posicion) + " de " + std::to_string(r.total) + " de " +
+                           r.consulta + (r.codigo.empty() ? "" : " (código «" + r.codigo + "»)") +
+                           "; " + std::to_string(confirmados) +
+                           (confirmados == 1 ? " registro anterior quedó confirmado"
+                                             : " registros anteriores quedaron confirmados") +
+                           ".\n";
+    try {
+        throw;
+    } catch (const FbError& e) {
+        if (e.Cancelada() && IBTransaction1().InTransaction()) {
+            // Asked to stop in the middle of a record: none of its work stays.
+            try {
+                IBTransaction1().Rollback();
+            } catch (const std::exception&) {
+                // Undone by the engine when the connection goes.
+            }
+        }
+        if (e.ConexionPerdida()) conexionPerdida_ = true;
+        throw e.ConContexto(contexto);
+    } catch (const DbfError& e) {
+        throw DbfError(contexto + e.what());
+    } catch (const std::exception& e) {
+        throw Error(contexto + e.what());
+    }
+}
+
 bool TDatos::Guardado(const RegistroEnCurso& r, const std::function<void()>& bloque) {
     try {
         bloque();
         return true;
+    } catch (const FbError& e) {
+        // A fault of the whole database would fail every record after this one: it ends the run.
+        if (e.AfectaALaBase()) throw;
+        interfaz_.Aviso(e.what(), r);
     } catch (const std::exception& e) {
         interfaz_.Aviso(e.what(), r);
-        return false;
     }
+    return false;
 }
 
 void TDatos::PonerTextos(const Traspaso& t) {
@@ -129,4 +186,13 @@ int32_t TDatos::BuscarCodigo(const std::string& texto, const std::string& column
     s.ExecQuery();
     IBField& f = s.FieldByName(columna);
     return f.IsNull() ? 0 : f.AsInteger();
+}
+
+void TDatos::AvisarDeLaTabla(const SourceQuery& q) {
+    const DbfTable* t = q.Table();
+    if (!t || !tablasInformadas_.insert(t->Path()).second) return;
+    interfaz_.Nota(t->FileName() + ": " + t->PageReason());
+    // The records read are kept, but the operator must know that the file promised others.
+    if (std::string falta = t->CountMismatch(); !falta.empty())
+        interfaz_.Aviso(falta, RegistroEnCurso{q.Name(), 0, q.RowCount(), {}});
 }

@@ -18,4 +18,7 @@ public:
     virtual void Aviso(const std::string& texto, const RegistroEnCurso& registro) = 0;
     // Once per source record, after it has been committed.
     virtual void AtenderMensajes(const RegistroEnCurso& registro) = 0;
+    // Something the operator may want to read afterwards, that asks for nothing: which code page
+    // a table was read in, and why.
+    virtual void Nota(const std::string& /*texto*/) {}
 };

@@ -1,8 +1,10 @@
 #include "TDatos.h"
 
 #include "Destino.h"
+#include "FbError.h"
 #include "OrigenFacturaPlus.h"
 #include "Senales.h"
+#include "SourceQuery.h"
 #include "Traspasos.h"
 
 TDatos::TDatos(Interfaz& interfaz)
@@ -15,6 +17,12 @@ TDatos::TDatos(Interfaz& interfaz)
         FalloDeBusqueda(consulta, error);
     };
     DataSource1.SetDataSet(origen_->qAgentesVenta);
+    // The side tables are told about when a run first opens them.
+    for (SourceQuery* q :
+         {&origen_->qStock, &origen_->qProvincias, &origen_->qArticulosNombreLargo})
+        q->AfterOpen = [this](SourceQuery& s) {
+            if (Ejecutando()) AvisarDeLaTabla(s);
+        };
     IBDatabase1().SetDefaultTransaction(&IBTransaction1());
     IBQueryFamiliasArticulos().SetText(
         {"SELECT IDFAMILIASARTICULOS", "FROM FAMILIASARTICULOS", "WHERE CODIGO = :ParCodigo"});
@@ -45,9 +53,18 @@ const std::string& TDatos::RutaDestino() const {
 }
 
 void TDatos::Cerrar() {
-    if (IBTransaction1().InTransaction()) IBTransaction1().Commit();
-    if (IBDatabase1().Connected()) IBDatabase1().Close();
+    // Closing commits the transaction first; after a lost link that fails once more, and the
+    // operator has been told already.
+    try {
+        if (IBDatabase1().Connected()) IBDatabase1().Close();
+    } catch (const FbError& e) {
+        if (!(conexionPerdida_ && e.ConexionPerdida())) throw;
+    }
     origen_->EliminarAlias();
+}
+
+void TDatos::CancelarOperacion() noexcept {
+    destino_->IBDatabase1.CancelarOperacion();
 }
 
 void TDatos::ProtegerDeSenales(volatile std::sig_atomic_t* bandera) {

@@ -22,6 +22,7 @@ class OrigenFacturaPlus;
 class Session;
 class SourceQuery;
 struct Traspaso;
+class Campos;
 
 class TDatos {
 public:
@@ -54,6 +55,10 @@ public:
 
     // Asks the running transfer to stop after the current record has been committed.
     void SolicitarParada() { parada_ = true; }
+    // Interrupts a call to the target in progress (a wait for a row another user holds, a frozen
+    // server): the record in progress is undone and the run ends with an error. Safe from a
+    // signal handler.
+    void CancelarOperacion() noexcept;
     // Whether a transfer, or a front end's piece of work that holds an EnMarcha, is running.
     bool Ejecutando() const { return enMarcha_ > 0; }
     class EnMarcha {
@@ -104,6 +109,10 @@ public:
 private:
     struct Destino;
     bool EjecutarTraspaso(const Traspaso& t);
+    void Registro(const Traspaso& t, const Campos& campos, const std::string& busqueda,
+                  const std::string& clave);
+    [[noreturn]] void Detenido(const Traspaso& t, std::size_t confirmados);
+    void AvisarDeLaTabla(const SourceQuery& q);
     void PonerTextos(const Traspaso& t);
     void Conectar();
     void IniciarSiHaceFalta();
@@ -120,6 +129,8 @@ private:
     std::unique_ptr<Destino> destino_;
     bool parada_ = false;
     int enMarcha_ = 0;
-    RegistroEnCurso registro_;             // the record in progress, for warnings
-    std::set<std::string> tablasAvisadas_; // side tables whose failure this run has shown
+    RegistroEnCurso registro_;               // the record in progress, for warnings
+    std::set<std::string> tablasAvisadas_;   // side tables whose failure this run has shown
+    std::set<std::string> tablasInformadas_; // tables whose page this run has told
+    bool conexionPerdida_ = false;           // a run ended because the link went
 };

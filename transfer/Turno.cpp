@@ -1,0 +1,79 @@
+#include "Turno.h"
+
+#include "IBDatabase.h"
+#include "IBSQL.h"
+#include "IBTransaction.h"
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+namespace {
+
+const char* const kMarcar =
+    "select rdb$set_context('USER_SESSION', 'TRASPASO_MAESTROS', :TABLA) from rdb$database";
+const char* const kQuitar =
+    "select rdb$set_context('USER_SESSION', 'TRASPASO_MAESTROS', NULL) from rdb$database";
+// The monitoring tables show every connection's session variables to the owner of the
+// database; their snapshot is taken once per transaction, so each look is a transaction.
+const char* const kOtros =
+    "select first 1 v.MON$VARIABLE_VALUE as TABLA, a.MON$REMOTE_PROCESS as PROCESO, "
+    "a.MON$REMOTE_ADDRESS as DIRECCION from MON$CONTEXT_VARIABLES v join MON$ATTACHMENTS a on "
+    "a.MON$ATTACHMENT_ID = v.MON$ATTACHMENT_ID where v.MON$VARIABLE_NAME = 'TRASPASO_MAESTROS' "
+    "and v.MON$ATTACHMENT_ID <> CURRENT_CONNECTION";
+
+// Runs one statement in a transaction of its own; the first row's columns go to `fila`.
+void EnTransaccion(IBDatabase& db, const char* texto, const std::string& tabla,
+                   std::string* fila = nullptr) {
+    IBTransaction tr(db);
+    tr.StartTransaction();
+    {
+        IBSQL s(db, tr);
+        s.SetText(texto);
+        if (!tabla.empty()) s.ParamByName("TABLA").SetAsString(tabla);
+        s.ExecQuery();
+        if (fila) {
+            *fila = s.Eof() ? std::string()
+                            : "«" + s.FieldByName("TABLA").AsString() + "» desde " +
+                                  s.FieldByName("PROCESO").AsString() + " (" +
+                                  s.FieldByName("DIRECCION").AsString() + ")";
+        }
+        s.Close();
+    }
+    tr.Commit();
+}
+
+} // namespace
+
+Turno::Turno(IBDatabase& db, const std::string& tabla,
+             const std::function<bool(const std::string&)>& esperando)
+    : db_(db) {
+    std::mt19937 azar(std::random_device{}());
+    for (;;) {
+        EnTransaccion(db_, kMarcar, tabla);
+        std::string otro;
+        EnTransaccion(db_, kOtros, "", &otro);
+        if (otro.empty()) {
+            obtenido_ = true;
+            return;
+        }
+        // Both may have marked at once: both step back, for a random while, and look again.
+        EnTransaccion(db_, kQuitar, "");
+        auto hasta =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(500 + azar() % 1000);
+        do {
+            if (!esperando("Esperando a que termine otro traspaso en esta base de datos: " + otro))
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        } while (std::chrono::steady_clock::now() < hasta);
+    }
+}
+
+Turno::~Turno() {
+    if (!obtenido_) return;
+    try {
+        if (db_.Connected()) EnTransaccion(db_, kQuitar, "");
+    } catch (...) {
+        // The mark goes with the connection anyway.
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+// One transfer at a time per target database, across processes and machines. Two transfers at
+// once would both find a code missing and both insert it; the target has no unique key on the
+// codes to stop them. Each transfer marks its connection with a session variable and looks for
+// another connection so marked; when it finds one it takes its mark back, waits a while and
+// tries again. Marks vanish with their connection, so a process that dies leaves none.
+#include <functional>
+#include <string>
+
+class IBDatabase;
+
+class Turno {
+public:
+    // `esperando` is called with a text for the operator while another transfer runs, and
+    // again every few tenths of a second; it returns false to give up.
+    Turno(IBDatabase& db, const std::string& tabla,
+          const std::function<bool(const std::string&)>& esperando);
+    ~Turno(); // takes the mark back; never throws
+    Turno(const Turno&) = delete;
+    Turno& operator=(const Turno&) = delete;
+
+    bool Obtenido() const { return obtenido_; }
+
+private:
+    IBDatabase& db_;
+    bool obtenido_ = false;
+};
