@@ -15,4 +15,7 @@ public:
     void AtenderMensajes(const RegistroEnCurso&) override {
         if (form) form->AtenderMensajes();
     }
+    void Nota(const std::string& texto) override {
+        if (form) form->Nota(texto);
+    }
 };

@@ -85,6 +85,9 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
     StatusBar1->setPalette(sp);
     TextoEstado = new QLabel(StatusBar1);
     StatusBar1->addWidget(TextoEstado, 1);
+    TextoNotas = new QLabel(StatusBar1);
+    TextoNotas->setMaximumWidth(kAncho / 2);
+    StatusBar1->addPermanentWidget(TextoNotas);
     setStatusBar(StatusBar1);
 
     setTabOrder(DBGrid1, Button2);
@@ -169,6 +172,14 @@ void TForm1::AtenderMensajes() {
     } else {
         QCoreApplication::processEvents();
     }
+}
+
+void TForm1::Nota(const std::string& texto) {
+    QString t = QString::fromStdString(texto);
+    TextoNotas->setText(
+        TextoNotas->fontMetrics().elidedText(t, Qt::ElideRight, TextoNotas->maximumWidth()));
+    QString tip = TextoNotas->toolTip();
+    TextoNotas->setToolTip(tip.isEmpty() ? t : tip + "\n" + t);
 }
 
 void TForm1::MostrarRejilla() {

@@ -29,6 +29,8 @@ public:
     void MostrarEstado(const std::string& texto, bool caja);
     void Aviso(const std::string& texto);
     void AtenderMensajes();
+    // Notes stay readable at the right of the status bar, the latest shown, all in its tip.
+    void Nota(const std::string& texto);
 
     QFrame* Panel1;
     QPushButton* Button1;
@@ -42,6 +44,7 @@ public:
     QTableView* DBGrid1;
     QStatusBar* StatusBar1;
     QLabel* TextoEstado; // the status bar's one text
+    QLabel* TextoNotas;  // the code page of the tables read, at its right
 
     // Shows an error that escaped a handler, as the application's error box does.
     static void MostrarError(QWidget* padre, const QString& mensaje);

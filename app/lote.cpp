@@ -44,11 +44,6 @@ const char* const kAyuda =
     "  2    un error ha detenido un traspaso (o los argumentos no son válidos)\n"
     "  130  interrumpido con Ctrl+C (143 con la señal TERM)\n";
 
-volatile std::sig_atomic_t senal = 0;
-void AlRecibirSenal(int s) {
-    senal = s;
-}
-
 class InterfazLote : public Interfaz {
 public:
     InterfazLote(TDatos*& datos, bool barra) : datos_(datos), barra_(barra) {}
@@ -65,11 +60,16 @@ public:
         std::fprintf(stderr, "Aviso: %s: %s\n", Donde(r).c_str(), texto.c_str());
     }
 
+    void Nota(const std::string& texto) override {
+        BorrarBarra();
+        std::printf("%s\n", texto.c_str());
+        std::fflush(stdout);
+    }
+
     void AtenderMensajes(const RegistroEnCurso& r) override {
         if (r.posicion == 1 || r.consulta != ultimo_.consulta)
             inicio_ = std::chrono::steady_clock::now();
         ultimo_ = r;
-        if (senal && datos_) datos_->SolicitarParada();
         if (barra_) PintarBarra(r);
     }
 
@@ -178,9 +178,7 @@ int main(int argc, char** argv) {
     };
     for (const std::string& t : traspasos)
         if (!disponibles.count(t)) return Uso("traspaso desconocido «" + t + "»");
-    std::signal(SIGINT, AlRecibirSenal);
-    std::signal(SIGTERM, AlRecibirSenal);
-    TDatos::ProtegerDeSenales(&senal);
+    datos.AtenderSenales();
 
     int estado = 0;
     try {
@@ -192,14 +190,15 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr,
                              "Traspaso interrumpido en %s después de confirmar %zu registros.\n",
                              interfaz.Ultimo().consulta.c_str(), interfaz.Ultimo().posicion);
-                estado = 128 + (senal ? senal : SIGINT);
+                estado = 128 + TDatos::SenalRecibida();
                 break;
             }
         }
     } catch (const std::exception& e) {
         interfaz.BorrarBarra();
         std::fprintf(stderr, "Error: %s\n", e.what());
-        estado = 2;
+        // A call cancelled because of a signal is the signal's stop, not a failure.
+        estado = TDatos::SenalRecibida() ? 128 + TDatos::SenalRecibida() : 2;
     }
     try {
         datos.Cerrar();

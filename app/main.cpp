@@ -9,16 +9,7 @@
 #include <QFontDatabase>
 #include <QTimer>
 
-#include <csignal>
-
 namespace {
-
-// Set by SIGINT or SIGTERM; the window then closes as if asked to, so that a running transfer
-// stops after its current record instead of losing its connection in the middle of it.
-volatile std::sig_atomic_t senal = 0;
-void AlRecibirSenal(int) {
-    senal = 1;
-}
 
 void PonerFuente(QApplication& app) {
     const char* tahoma = "/usr/share/wine/fonts/tahoma.ttf";
@@ -48,12 +39,14 @@ int main(int argc, char** argv) {
         TForm1 Form1(Datos);
         reportero.form = &Form1;
         Form1.show();
-        std::signal(SIGINT, AlRecibirSenal);
-        std::signal(SIGTERM, AlRecibirSenal);
-        TDatos::ProtegerDeSenales(&senal);
+        Datos.AtenderSenales();
+        // SIGINT or SIGTERM (a logout, a shutdown): the window closes as by its close button;
+        // a box left open would hold it, so it is closed too.
         QTimer vigia;
         QObject::connect(&vigia, &QTimer::timeout, &Form1, [&Form1] {
-            if (senal) Form1.close();
+            if (!TDatos::SenalRecibida()) return;
+            if (QWidget* caja = QApplication::activeModalWidget()) caja->close();
+            Form1.close();
         });
         vigia.start(200);
         resultado = app.exec();

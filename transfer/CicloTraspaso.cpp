@@ -59,7 +59,11 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
             Detenido(t, confirmados);
         }
         interfaz_.AtenderMensajes(r);
-        if (parada_) return false;
+        if (SenalRecibida()) parada_ = true;
+        if (parada_) {
+            SenalAtendida();
+            return false;
+        }
     }
     q.Close();
     interfaz_.MostrarEstado(t.resumen.first + std::to_string(RegistrosAnadidos) + t.resumen.second +

@@ -3,7 +3,6 @@
 #include "Destino.h"
 #include "FbError.h"
 #include "OrigenFacturaPlus.h"
-#include "Senales.h"
 #include "SourceQuery.h"
 #include "Traspasos.h"
 
@@ -65,10 +64,6 @@ void TDatos::Cerrar() {
 
 void TDatos::CancelarOperacion() noexcept {
     destino_->IBDatabase1.CancelarOperacion();
-}
-
-void TDatos::ProtegerDeSenales(volatile std::sig_atomic_t* bandera) {
-    RechazarCierrePorSenal(bandera);
 }
 
 bool TDatos::TraspasoFamilias() {

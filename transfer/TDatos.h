@@ -75,9 +75,12 @@ public:
     // The closing steps: commit an active transaction, disconnect, delete the alias.
     void Cerrar();
 
-    // Keeps the client library from shutting connections down on SIGINT and SIGTERM, so that a
-    // program that handles them itself stops at a record boundary; it raises `bandera` instead.
-    static void ProtegerDeSenales(volatile std::sig_atomic_t* bandera);
+    // SIGINT and SIGTERM stop a running transfer after its current record, or, when it is stuck
+    // in a call to the target, cancel that call a few seconds later. Called once by a program,
+    // before its first connection; the front end asks SenalRecibida() to close itself.
+    void AtenderSenales();
+    static int SenalRecibida(); // the signal's number, 0 when none came
+    static void SenalAtendida();
 
     // The data objects, for the transfers' mappings and for tests.
     Session& Session1();

@@ -52,7 +52,8 @@ TEST_F(TransferTest, BatchRunReportsOnItsStreamsAndByItsExitStatus) {
     Salida s = Lanzar({"--origen", carpeta, "--destino", base, "agentes"});
     EXPECT_EQ(s.estado, 1) << s.err;
     EXPECT_EQ(s.out, "Abriendo consulta de Agentes de Venta\nConsulta de Agentes de Venta ABIERTA\n"
-                     "Actualizando Agentes\nAgentes Añadidos: 2,   Actualizados: 0\n");
+                     "agentes.dbf: página de códigos 850 (DOS), por el byte de idioma 0x02 de la "
+                     "cabecera\nActualizando Agentes\nAgentes Añadidos: 2,   Actualizados: 0\n");
     EXPECT_NE(
         s.err.find("Aviso: qAgentesVenta, registro 2 de 3, código «002»: Parámetro CODIGOPOSTAL"),
         std::string::npos)
