@@ -3,15 +3,18 @@
 // under the name the text asks for; the query is opened with its declared layout and walked,
 // and every field is read every way (text, float, integer, boolean, date, null, grid text);
 // a second query filters the table's first text column by the parameter through the index.
-// Any input must give rows or an Error, never a crash, a hang or a leak.
+// Any input must give rows or an Error, never a crash, a hang or a leak; and every message must
+// be UTF-8, whatever bytes the input holds.
 //   input = [layout byte] text '\n' parameter '\n' table bytes
 #include "Layouts.h"
 #include "LocalSql.h"
 #include "Session.h"
 #include "SourceQuery.h"
+#include "Utf8.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -75,10 +78,22 @@ const std::vector<FieldDecl>& SourceLayout(unsigned choice) {
     return kLayouts[choice % 8]();
 }
 
+void CheckMessage(const Error& e) {
+    std::string_view m = e.what();
+    for (std::size_t i = 0; i < m.size();) {
+        char32_t cp = 0;
+        if (!utf8::Next(m, i, cp)) { // raw bytes reached a message
+            std::fprintf(stderr, "message is not UTF-8: %s\n", e.what());
+            std::abort();
+        }
+    }
+}
+
 template <typename F> void Absorb(F&& f) {
     try {
         f();
-    } catch (const Error&) {
+    } catch (const Error& e) {
+        CheckMessage(e);
     }
 }
 

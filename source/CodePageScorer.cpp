@@ -247,9 +247,11 @@ CodePageGuess CodePageScorer::Result() const {
         return g;
     }
     if (s850_.weight == 0 && s1252_.weight == 0) {
-        g.evidence = "sus " + std::to_string(high_) +
-                     " bytes por encima de 127 se leen igual de bien en las dos páginas, así que "
-                     "se toma la 850, la de FacturaPlus para DOS";
+        g.evidence =
+            (high_ == 1 ? std::string("su único byte por encima de 127 se lee")
+                        : "sus " + std::to_string(high_) + " bytes por encima de 127 se leen") +
+            " igual de bien en las dos páginas, así que se toma la 850, la de "
+            "FacturaPlus para DOS";
         return g;
     }
     auto side = [](const Side& s, const char* name) {

@@ -119,9 +119,9 @@ void DbfTable::Changed(const std::string& how) const {
 void DbfTable::Load() {
     if (std::string why = NotARegularFile(path_); !why.empty()) Fail(why);
     fd_ = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) Fail(std::string("no se puede abrir: ") + std::strerror(errno));
+    if (fd_ < 0) Fail("no se puede abrir: " + SystemError(errno));
     struct stat st {};
-    if (fstat(fd_, &st) != 0) Fail(std::string("no se puede consultar: ") + std::strerror(errno));
+    if (fstat(fd_, &st) != 0) Fail("no se puede consultar: " + SystemError(errno));
     if (!S_ISREG(st.st_mode)) Fail(NonRegularKind(st.st_mode));
     device_ = static_cast<uint64_t>(st.st_dev);
     inode_ = static_cast<uint64_t>(st.st_ino);
@@ -140,7 +140,7 @@ void DbfTable::Load() {
     while (got < size) {
         ssize_t n = pread(fd_, bytes_.get() + got, size - got, static_cast<off_t>(got));
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) Fail(std::string("no se puede leer: ") + std::strerror(errno));
+        if (n < 0) Fail("no se puede leer: " + SystemError(errno));
         if (n == 0) break;
         got += static_cast<uint64_t>(n);
     }
@@ -352,14 +352,14 @@ std::string DbfTable::Place(uint32_t record, int field) const {
 
 void DbfTable::CheckUnchanged() const {
     struct stat held {};
-    if (fstat(fd_, &held) != 0) Changed(std::string("no se puede consultar: ") + strerror(errno));
+    if (fstat(fd_, &held) != 0) Changed("no se puede consultar: " + SystemError(errno));
     if (static_cast<uint64_t>(held.st_size) < size_)
         Changed("se ha acortado de " + std::to_string(size_) + " a " +
                 std::to_string(held.st_size) + " bytes");
     struct stat now {};
     if (stat(path_.c_str(), &now) != 0)
         Changed(errno == ENOENT ? "ya no está en la carpeta"
-                                : std::string("no se puede consultar: ") + strerror(errno));
+                                : "no se puede consultar: " + SystemError(errno));
     if (static_cast<uint64_t>(now.st_dev) != device_ || static_cast<uint64_t>(now.st_ino) != inode_)
         Changed("otro fichero ha ocupado su lugar");
     // Rewritten in place: the header must still describe the records that were read; only

@@ -7,6 +7,31 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+std::string SystemError(int error) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "no hay permiso para leerlo";
+    case ENOENT:
+        return "no existe";
+    case ENOTDIR:
+        return "una parte de la ruta no es una carpeta";
+    case ENAMETOOLONG:
+        return "la ruta es demasiado larga";
+    case EMFILE:
+    case ENFILE:
+        return "hay demasiados ficheros abiertos";
+    case EIO:
+        return "error de entrada/salida del disco";
+    case ENOMEM:
+        return "no hay memoria";
+    case ESTALE:
+        return "el fichero de red ya no es válido";
+    default:
+        return std::string(std::strerror(error)) + " (error " + std::to_string(error) + ")";
+    }
+}
+
 std::string NonRegularKind(mode_t mode) {
     if (S_ISDIR(mode)) return "es una carpeta, no un fichero";
     const char* kind = S_ISFIFO(mode)   ? "una tubería (FIFO)"
@@ -30,5 +55,5 @@ std::string NotARegularFile(const std::string& path) {
     }
     if (e == ELOOP) return "es un enlace que acaba apuntando a sí mismo";
     if (e == ENOENT) return "no existe";
-    return std::string("no se puede consultar: ") + std::strerror(e);
+    return "no se puede consultar: " + SystemError(e);
 }

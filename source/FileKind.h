@@ -11,3 +11,7 @@ std::string NotARegularFile(const std::string& path);
 
 // The kind of a file that is not a regular one, as said in those messages.
 std::string NonRegularKind(mode_t mode);
+
+// A system error number said in Spanish, whatever the process's locale: the common ones by
+// name, any other with the system's text and its number.
+std::string SystemError(int error);

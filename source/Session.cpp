@@ -77,7 +77,7 @@ std::string Session::FindFile(const std::string& folder, const std::string& tabl
         if (Lower(it->path().filename().string()) == wanted) matches.push_back(it->path().string());
     if (ec)
         throw Error("No se puede leer la carpeta «" + printable::Utf8(folder) +
-                    "»: " + ec.message());
+                    "»: " + SystemError(ec.value()));
     if (matches.empty())
         throw Error("No se encuentra la tabla «" + printable::Utf8(table) + "» (" +
                     printable::Utf8(table) + ".dbf) en la carpeta «" + printable::Utf8(folder) +

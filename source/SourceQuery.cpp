@@ -1,6 +1,7 @@
 #include "SourceQuery.h"
 
 #include "Ascii.h"
+#include "Printable.h"
 
 #include <cmath>
 #include <cstdio>
@@ -102,14 +103,14 @@ void SourceQuery::SetParam(std::string_view name, const std::string& value) {
             v = value;
             return;
         }
-    Fail("la consulta no tiene el parámetro '" + std::string(name) + "'");
+    Fail("la consulta no tiene el parámetro '" + printable::Utf8(name) + "'");
 }
 
 void SourceQuery::BindColumns() {
     const DbfTable& t = table_->Table();
     auto columnOf = [&](const std::string& n) {
         int c = t.FieldIndex(n);
-        if (c < 0) Fail("Campo '" + n + "' no encontrado");
+        if (c < 0) Fail("Campo '" + printable::Utf8(n) + "' no encontrado");
         return c;
     };
     std::vector<int> selected;
@@ -121,10 +122,10 @@ void SourceQuery::BindColumns() {
         bool isSelected = sql_->columns.empty();
         for (int s : selected)
             isSelected = isSelected || s == c;
-        if (c < 0 || !isSelected) Fail(std::string("Campo '") + d.name + "' no encontrado");
+        if (c < 0 || !isSelected) Fail("Campo '" + printable::Utf8(d.name) + "' no encontrado");
         char type = t.Fields()[c].type;
         if (!Accepts(d.kind, type))
-            Fail(std::string("Tipo no concuerda para el campo '") + d.name +
+            Fail("Tipo no concuerda para el campo '" + printable::Utf8(d.name) +
                  "'. Se espera: " + KindName(d.kind) + ". Actual: " + ColumnKindName(type));
         columns_.push_back(c);
     }
@@ -141,9 +142,10 @@ void SourceQuery::Open() {
         rows_ = nullptr;
         if (sql_->where) {
             int c = table_->Table().FieldIndex(sql_->where->column);
-            if (c < 0) Fail("Campo '" + sql_->where->column + "' no encontrado");
+            const std::string column = printable::Utf8(sql_->where->column);
+            if (c < 0) Fail("Campo '" + column + "' no encontrado");
             if (table_->Table().Fields()[c].type != 'C')
-                Fail("el campo '" + sql_->where->column + "' de WHERE no es de texto");
+                Fail("el campo '" + column + "' de WHERE no es de texto");
             // The parameter is compared in the table's own bytes; a text the table's page
             // cannot write matches nothing.
             auto key = table_->Table().Page().Encode(params_.front().second);
@@ -228,7 +230,7 @@ SourceField SourceQuery::FieldByName(std::string_view name) const {
     for (std::size_t i = 0; i < layout_.size(); ++i)
         if (ascii::EqualNoCase(layout_[i].name, name))
             return SourceField(*this, static_cast<int>(i));
-    Fail("el campo '" + std::string(name) + "' no existe en la consulta");
+    Fail("el campo '" + printable::Utf8(name) + "' no existe en la consulta");
 }
 
 std::string SourceQuery::DisplayText(std::size_t row, int field) const {

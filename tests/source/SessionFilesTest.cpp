@@ -114,6 +114,12 @@ TEST_F(SessionFilesTest, GarbageNeverReachesAViewOrAMessageAsRawBytes) {
     EXPECT_EQ(query.DisplayText(0, 1), "#error");
     EXPECT_EQ(query.DisplayText(1, 1), "7.25");
 
+    // A declared field the table lacks, named with bytes that are not UTF-8 (found by fuzzing).
+    std::vector<FieldDecl> odd = {{"CN\xE9\x7F", FieldKind::Text, 6}};
+    SourceQuery q(session, "qRaro", 0, {"select * from agentes"}, odd);
+    q.SetDatabaseName("Datos");
+    EXPECT_EQ(Message([&] { q.Open(); }), "qRaro: Campo 'CN<0xE9><0x7F>' no encontrado");
+
     std::string m = Message([] { ParseLocalSql("Select * from artículo"); });
     EXPECT_EQ(m, "Consulta no admitida «Select * from artículo»: carácter «í» inesperado");
     m = Message([] {
