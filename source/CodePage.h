@@ -52,7 +52,6 @@ public:
 private:
     struct Side {
         long weight = 0;
-        long bytes = 0; // bytes that weighed for this side
         int strongest = 0;
         std::string example; // the word of the strongest of them, read in this side's page
     };

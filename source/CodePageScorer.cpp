@@ -229,7 +229,6 @@ void CodePageScorer::Weigh(std::string_view bytes, std::size_t at, int weight850
     Side& side = difference > 0 ? s1252_ : s850_;
     int weight = difference > 0 ? difference : -difference;
     side.weight += weight;
-    ++side.bytes;
     if (weight > side.strongest) {
         side.strongest = weight;
         side.example = WordAround(bytes, at, difference > 0 ? Page1252() : Page850());

@@ -49,8 +49,8 @@ public:
     void Close();
     bool Active() const { return active_; }
     // First and Next raise a DbfError when the table's file changed on disk since it was read
-    // (cut short, replaced, removed); they look at most every kRecordsBetweenChecks records, or
-    // every half second of a slow walk, so that a walk never ends on a table that changed.
+    // (cut short, replaced, removed). They look every kRecordsBetweenChecks records, and every
+    // half second of a slow walk, so a change is noticed within a stretch either way.
     void First();
     void Next();
     static constexpr std::size_t kRecordsBetweenChecks = 1024;
