@@ -15,7 +15,7 @@ public:
     void AtenderMensajes(const RegistroEnCurso&) override {
         if (form) form->AtenderMensajes();
     }
-    void Nota(const std::string& texto) override {
-        if (form) form->Nota(texto);
+    void Tabla(const InfoTabla& t) override {
+        if (form) form->Nota(t.fichero + ": " + t.razon);
     }
 };

@@ -263,7 +263,7 @@ void ClientesYProveedores(const std::string& dir) {
                                       : n == 4 ? "7.3"
                                                : "0"},
                            {"CPERCONT", "Sr. Gómez"},
-                           {"CCODPAGO", n == 5 ? "99" : "CON"},
+                           {"CCODPAGO", n == 5 ? "99" : "30"},
                            {"CTFO1PRO", "95 400 00 " + std::to_string(10 + n)},
                            {"CNBRBCO", "Caja de Ahorros y Pensiones de Barcelona"},
                            {"CENTIDAD", "2100"},

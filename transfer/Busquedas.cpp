@@ -15,7 +15,12 @@ std::optional<int32_t> TDatos::BuscarIdFamilia(const std::string& codigo) {
     }
     q.Open();
     Variant v = q.FieldAsVariant("IDFAMILIASARTICULOS");
-    if (IsNull(v)) return std::nullopt;
+    if (IsNull(v)) {
+        FaltaEnDestino("FAMILIASARTICULOS", Primeros(codigo, 4),
+                       "La familia «" + Primeros(codigo, 4) +
+                           "» no está en el destino: el artículo quedará sin familia");
+        return std::nullopt;
+    }
     return q.FieldAsInteger("IDFAMILIASARTICULOS");
 }
 
@@ -41,13 +46,29 @@ int32_t TDatos::BuscarIdFormaPago(const std::string& codigo) {
 }
 
 int32_t TDatos::BuscarIdAgenteVenta(const std::string& codigo) {
-    return BuscarId({"SELECT IDAGENTESVENTA", " FROM AGENTESVENTA WHERE CODIGO = :PARCODIGO"},
-                    codigo, "IDAGENTESVENTA");
+    int32_t id = BuscarId({"SELECT IDAGENTESVENTA", " FROM AGENTESVENTA WHERE CODIGO = :PARCODIGO"},
+                          codigo, "IDAGENTESVENTA");
+    if (id == 0 && !codigo.empty())
+        FaltaEnDestino("AGENTESVENTA", codigo,
+                       "El agente «" + codigo +
+                           "» no está en el destino: el cliente quedará sin agente");
+    return id;
 }
 
 int32_t TDatos::FormaPagoODefecto(const std::string& codigo, int32_t defecto) {
     int32_t id = BuscarIdFormaPago(Primeros(codigo, 4));
+    if (id == 0 && !codigo.empty())
+        FaltaEnDestino("FORMASPAGO", Primeros(codigo, 4),
+                       "La forma de pago «" + Primeros(codigo, 4) +
+                           "» no está en el destino: se pondrá la de por defecto");
     return id != 0 ? id : defecto;
+}
+
+void TDatos::FaltaEnDestino(const std::string& tabla, const std::string& codigo,
+                            const std::string& texto) {
+    if (!faltas_) return;
+    auto r = revisados_.find(tabla);
+    if (r == revisados_.end() || !r->second.count(codigo)) (*faltas_)(texto);
 }
 
 std::string TDatos::NombreLargoArticulo(const std::string& codigo) {

@@ -7,15 +7,19 @@
 #include "Traspaso.h"
 #include "Turno.h"
 
+#include <optional>
+
 bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     EnMarcha marcha(*this);
     parada_ = false;
     tablasAvisadas_.clear();
     tablasInformadas_.clear();
+    codigosVistos_.clear();
     SourceQuery& q = *t.consulta;
 
     RegistrosActualizados = 0;
     RegistrosAnadidos = 0;
+    RegistrosRechazados = 0;
     IBSQLSelect().Close();
     q.Open();
     q.First();
@@ -28,13 +32,17 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
         interfaz_.MostrarEstado(t.progreso, false);
         Conectar();
     }
-    // Not before the connection: the turn is taken on the target, by connection.
-    Turno turno(IBDatabase1(), t.tabla, [&](const std::string& texto) {
-        interfaz_.MostrarEstado(texto, false);
-        interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}});
-        return !parada_;
-    });
-    if (!turno.Obtenido()) return false;
+    // Not before the connection: the turn is taken on the target, by connection. A review
+    // writes nothing and needs none.
+    std::optional<Turno> turno;
+    if (modo_ != Modo::Revision) {
+        turno.emplace(IBDatabase1(), t.tabla, [&](const std::string& texto) {
+            interfaz_.MostrarEstado(texto, false);
+            interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
+            return !parada_ && !SenalRecibida();
+        });
+        if (!turno->Obtenido()) return false;
+    }
     if (t.orden == Orden::TransaccionYTextosAntesDelBucle) {
         IniciarSiHaceFalta();
         PonerTextos(t);
@@ -45,16 +53,17 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
         "select " + t.id + " from " + t.tabla + " where codigo = :ParCodigo";
     const std::string clave = "OLD_" + t.id;
     const Campos campos(q);
-    std::size_t confirmados = 0;
+    std::size_t confirmados = 0, pendientes = 0;
     while (!q.Eof()) {
-        registro_ = RegistroEnCurso{q.Name(), q.DeliveredCount(), q.RowCount(), {}};
+        registro_ = RegistroEnCurso{
+            q.Name(), q.DeliveredCount(), q.RowCount(), {}, q.CurrentRecord() + std::size_t{1}};
         const RegistroEnCurso& r = registro_;
         try {
             IniciarSiHaceFalta();
             Registro(t, campos, busqueda, clave);
             q.Next();
-            if (IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
-            ++confirmados;
+            ++pendientes;
+            Confirmar(pendientes, confirmados, q.Eof());
         } catch (...) {
             Detenido(t, confirmados);
         }
@@ -62,24 +71,53 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
         if (SenalRecibida()) parada_ = true;
         if (parada_) {
             SenalAtendida();
+            Confirmar(pendientes, confirmados, true);
             return false;
         }
     }
+    std::size_t total = q.RowCount();
     q.Close();
+    if (modo_ == Modo::Revision) {
+        interfaz_.MostrarEstado("Revisión de " + q.Name() + ": " + std::to_string(total) +
+                                    " registros, " + std::to_string(RegistrosRechazados) +
+                                    " con avisos",
+                                true);
+        return true;
+    }
     interfaz_.MostrarEstado(t.resumen.first + std::to_string(RegistrosAnadidos) + t.resumen.second +
                                 std::to_string(RegistrosActualizados),
                             true);
     return true;
 }
 
+// Commit retaining after every record, or every confirmarCada_ records and at the end. A dry
+// run and a review commit nothing.
+void TDatos::Confirmar(std::size_t& pendientes, std::size_t& confirmados, bool alFinal) {
+    if (pendientes == 0 || modo_ != Modo::Traspaso) return;
+    if (!alFinal && pendientes < static_cast<std::size_t>(confirmarCada_)) return;
+    if (IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
+    confirmados += pendientes;
+    pendientes = 0;
+}
+
+void TDatos::SetConfirmarCada(int n) {
+    if (n < 1) throw Error("Confirmar cada " + std::to_string(n) + " registros no tiene sentido");
+    confirmarCada_ = n;
+}
+
 void TDatos::Registro(const Traspaso& t, const Campos& campos, const std::string& busqueda,
                       const std::string& clave) {
     const RegistroEnCurso& r = registro_;
     // The code is the record's own data: one that cannot be read fails this record only.
-    if (!Guardado(r, [&] { registro_.codigo = t.codigo(campos); })) return;
+    if (!Guardado(r, [&] { registro_.codigo = t.codigo(campos); })) {
+        ++RegistrosRechazados;
+        return;
+    }
+    if (modo_ == Modo::Revision) return Revisar(t, campos, busqueda, clave);
     int32_t id = BuscarCodigo(busqueda, t.id, r.codigo);
+    bool hecho;
     if (id != 0) {
-        Guardado(r, [&] {
+        hecho = Guardado(r, [&] {
             Parametros p(IBSQLUpdate());
             p.Entero(clave, id);
             t.rellenar(p, campos, false);
@@ -87,7 +125,7 @@ void TDatos::Registro(const Traspaso& t, const Campos& campos, const std::string
             ++RegistrosActualizados;
         });
     } else {
-        Guardado(r, [&] {
+        hecho = Guardado(r, [&] {
             Parametros p(IBSQLInsert());
             t.rellenar(p, campos, true);
             IBSQLInsert().ExecQuery();
@@ -95,10 +133,57 @@ void TDatos::Registro(const Traspaso& t, const Campos& campos, const std::string
             ++RegistrosAnadidos;
         });
     }
+    if (!hecho) ++RegistrosRechazados;
     // Identifier 0 is no row of this record: a follow-up would write someone else's.
     if (id != 0)
         for (const auto& bloque : t.despues)
             Guardado(r, [&] { bloque(id, campos); });
+}
+
+// A review binds the values the record would send, and says of each one its column cannot take,
+// of each code the target lacks and of each code the source repeats; nothing is executed.
+void TDatos::Revisar(const Traspaso& t, const Campos& campos, const std::string& busqueda,
+                     const std::string& clave) {
+    const RegistroEnCurso& r = registro_;
+    bool avisado = false;
+    const std::function<void(const std::string&)> avisar = [&](const std::string& texto) {
+        interfaz_.Aviso(texto, r);
+        avisado = true;
+    };
+    RevisarCodigo(t, campos, avisar);
+    revisados_[t.tabla].insert(r.codigo);
+    int32_t id = BuscarCodigo(busqueda, t.id, r.codigo);
+    IBSQL& s = id != 0 ? IBSQLUpdate() : IBSQLInsert();
+    Parametros p(s, avisar);
+    if (id != 0) p.Entero(clave, id);
+    faltas_ = &avisar;
+    try {
+        t.rellenar(p, campos, id == 0);
+    } catch (const FbError& e) {
+        faltas_ = nullptr;
+        if (e.AfectaALaBase()) throw;
+        avisar(e.what());
+    } catch (const std::exception& e) {
+        avisar(e.what());
+    }
+    faltas_ = nullptr;
+    if (avisado) ++RegistrosRechazados;
+}
+
+void TDatos::RevisarCodigo(const Traspaso& t, const Campos& campos,
+                           const std::function<void(const std::string&)>& avisar) {
+    const RegistroEnCurso& r = registro_;
+    std::string leido = campos.Texto(t.campoCodigo);
+    auto [vista, nuevo] = codigosVistos_.try_emplace(r.codigo, CodigoVisto{r.posicion, leido});
+    if (nuevo) return;
+    const CodigoVisto& antes = vista->second;
+    if (antes.leido == leido)
+        avisar("El código «" + leido + "» ya está en el registro " +
+               std::to_string(antes.posicion) + ": este registro actualizará lo que aquel escriba");
+    else
+        avisar("El código «" + leido + "» se escribe «" + r.codigo + "», igual que el «" +
+               antes.leido + "» del registro " + std::to_string(antes.posicion) +
+               ": los dos acabarán en una sola fila");
 }
 
 void TDatos::Detenido(const Traspaso& t, std::size_t confirmados) {
@@ -174,7 +259,8 @@ void TDatos::LeerDefectos(const Traspaso& t) {
         }
     }
     s.Close();
-    if (IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
+    if (modo_ == Modo::Traspaso && IBTransaction1().InTransaction())
+        IBTransaction1().CommitRetaining();
 }
 
 int32_t TDatos::BuscarCodigo(const std::string& texto, const std::string& columna,
@@ -195,8 +281,9 @@ int32_t TDatos::BuscarCodigo(const std::string& texto, const std::string& column
 void TDatos::AvisarDeLaTabla(const SourceQuery& q) {
     const DbfTable* t = q.Table();
     if (!t || !tablasInformadas_.insert(t->Path()).second) return;
-    interfaz_.Nota(t->FileName() + ": " + t->PageReason());
+    interfaz_.Tabla(InfoTabla{q.Name(), t->FileName(), t->Page().Number(), t->PageReason(),
+                              t->HeaderRecordCount(), t->RecordCount(), t->CountMismatch()});
     // The records read are kept, but the operator must know that the file promised others.
     if (std::string falta = t->CountMismatch(); !falta.empty())
-        interfaz_.Aviso(falta, RegistroEnCurso{q.Name(), 0, q.RowCount(), {}});
+        interfaz_.Aviso(falta, RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
 }

@@ -9,6 +9,19 @@ struct RegistroEnCurso {
     std::size_t posicion = 0; // 1 for the first record delivered
     std::size_t total = 0;    // records the query holds
     std::string codigo;       // the code looked up in the target; empty when it could not be read
+    std::size_t numero = 0;   // the record's number in its file, deleted ones counted; 0 for none
+};
+
+// A source table as a run first opens it: the code page it is read in and why, and whether the
+// records read are those its header counts.
+struct InfoTabla {
+    std::string consulta;       // the query that opened it
+    std::string fichero;        // "agentes.dbf"
+    int pagina = 0;             // 850, 1252, ...
+    std::string razon;          // why that page, one Spanish sentence
+    std::size_t enCabecera = 0; // records the header counts
+    std::size_t leidos = 0;     // records read, deleted ones included
+    std::string discrepancia;   // why they differ; empty when they do not
 };
 
 class Interfaz {
@@ -18,7 +31,7 @@ public:
     virtual void Aviso(const std::string& texto, const RegistroEnCurso& registro) = 0;
     // Once per source record, after it has been committed.
     virtual void AtenderMensajes(const RegistroEnCurso& registro) = 0;
-    // Something the operator may want to read afterwards, that asks for nothing: which code page
-    // a table was read in, and why.
-    virtual void Nota(const std::string& /*texto*/) {}
+    // Once per table and run: something the operator may want to read afterwards, that asks
+    // for nothing. A count that differs is also a warning.
+    virtual void Tabla(const InfoTabla& /*tabla*/) {}
 };

@@ -32,7 +32,12 @@ TDatos::~TDatos() {
     DataSource1.SetDataSet(nullptr);
     try {
         IBQueryFamiliasArticulos().Close();
-        if (IBTransaction1().InTransaction()) IBTransaction1().Commit();
+        if (IBTransaction1().InTransaction()) {
+            if (modo_ == Modo::Traspaso)
+                IBTransaction1().Commit();
+            else
+                IBTransaction1().Rollback();
+        }
         IBDatabase1().Close();
     } catch (...) {
         // The connection's own destructor releases what is left; nothing to report to.
@@ -52,6 +57,8 @@ const std::string& TDatos::RutaDestino() const {
 }
 
 void TDatos::Cerrar() {
+    // A dry run or a review leaves the target as it was.
+    if (modo_ != Modo::Traspaso && IBTransaction1().InTransaction()) IBTransaction1().Rollback();
     // Closing commits the transaction first; after a lost link that fails once more, and the
     // operator has been told already.
     try {

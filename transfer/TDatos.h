@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -52,6 +53,19 @@ public:
 
     int32_t RegistrosAnadidos = 0;
     int32_t RegistrosActualizados = 0;
+    // Records whose code could not be read or whose update or insert failed, in the last run.
+    int32_t RegistrosRechazados = 0;
+
+    // How a run writes. Traspaso: as the buttons do. Ensayo: every statement runs, but nothing
+    // is committed, and closing rolls back (generators, which no transaction holds, still move).
+    // Revision: nothing is executed at all; each record's values are bound and checked against
+    // the target's columns, the codes the target lacks and the codes the source repeats are
+    // warned about.
+    enum class Modo { Traspaso, Ensayo, Revision };
+    void SetModo(Modo m) { modo_ = m; }
+    Modo GetModo() const { return modo_; }
+    // Commits (retaining) every n records instead of every one; at the end of a run always.
+    void SetConfirmarCada(int n);
 
     // Asks the running transfer to stop after the current record has been committed.
     void SolicitarParada() { parada_ = true; }
@@ -116,6 +130,15 @@ private:
                   const std::string& clave);
     [[noreturn]] void Detenido(const Traspaso& t, std::size_t confirmados);
     void AvisarDeLaTabla(const SourceQuery& q);
+    void Confirmar(std::size_t& pendientes, std::size_t& confirmados, bool alFinal);
+    void Revisar(const Traspaso& t, const Campos& campos, const std::string& busqueda,
+                 const std::string& clave);
+    void RevisarCodigo(const Traspaso& t, const Campos& campos,
+                       const std::function<void(const std::string&)>& avisar);
+    // In a review, a code the target lacks, and that no earlier review of the run would give it,
+    // is told.
+    void FaltaEnDestino(const std::string& tabla, const std::string& codigo,
+                        const std::string& texto);
     void PonerTextos(const Traspaso& t);
     void Conectar();
     void IniciarSiHaceFalta();
@@ -136,4 +159,16 @@ private:
     std::set<std::string> tablasAvisadas_;   // side tables whose failure this run has shown
     std::set<std::string> tablasInformadas_; // tables whose page this run has told
     bool conexionPerdida_ = false;           // a run ended because the link went
+    Modo modo_ = Modo::Traspaso;
+    int confirmarCada_ = 1;
+    // In a review: the codes seen so far, as written, with the record and the code as read.
+    struct CodigoVisto {
+        std::size_t posicion;
+        std::string leido;
+    };
+    std::map<std::string, CodigoVisto> codigosVistos_;
+    const std::function<void(const std::string&)>* faltas_ = nullptr;
+    // The codes each table would receive from the reviews made so far: a later review (clients
+    // after agents, articles after families) finds them as the real run would.
+    std::map<std::string, std::set<std::string>> revisados_;
 };

@@ -16,20 +16,29 @@ bool Campos::Logico(std::string_view campo) const {
     return q_.FieldByName(campo).AsBoolean();
 }
 
+template <class F> void Parametros::Con(F&& enlazar) {
+    if (!recoger_) return enlazar();
+    try {
+        enlazar();
+    } catch (const ValorNoAdmitido& e) {
+        recoger_(e.what());
+    }
+}
+
 void Parametros::Texto(std::string_view p, std::string_view v) {
-    s_.ParamByName(p).SetAsString(v);
+    Con([&] { s_.ParamByName(p).SetAsString(v); });
 }
 void Parametros::Entero(std::string_view p, int32_t v) {
-    s_.ParamByName(p).SetAsInteger(v);
+    Con([&] { s_.ParamByName(p).SetAsInteger(v); });
 }
 void Parametros::Simple(std::string_view p, double v) {
-    s_.ParamByName(p).SetAsSingle(v);
+    Con([&] { s_.ParamByName(p).SetAsSingle(v); });
 }
 void Parametros::Fecha(std::string_view p, const Timestamp& t) {
-    s_.ParamByName(p).SetAsTimestamp(t);
+    Con([&] { s_.ParamByName(p).SetAsTimestamp(t); });
 }
 void Parametros::Nulo(std::string_view p) {
-    s_.ParamByName(p).SetNull();
+    Con([&] { s_.ParamByName(p).SetNull(); });
 }
 void Parametros::EnteroONulo(std::string_view p, std::optional<int32_t> v) {
     if (v)

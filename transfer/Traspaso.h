@@ -28,10 +28,13 @@ private:
     const SourceQuery& q_;
 };
 
-// The parameters of a target statement, bound by name; each value carries its own type.
+// The parameters of a target statement, bound by name; each value carries its own type. With a
+// collector, a value the parameter cannot take is handed to it and the filling goes on, so that
+// a review sees every such value of a record, not only the first.
 class Parametros {
 public:
-    explicit Parametros(IBSQL& s) : s_(s) {}
+    using Recogedor = std::function<void(const std::string& mensaje)>;
+    explicit Parametros(IBSQL& s, Recogedor recoger = {}) : s_(s), recoger_(std::move(recoger)) {}
     void Texto(std::string_view p, std::string_view v);
     void Entero(std::string_view p, int32_t v);
     void Simple(std::string_view p, double v); // sent as single precision
@@ -41,7 +44,9 @@ public:
     void TextoONulo(std::string_view p, const std::optional<std::string>& v);
 
 private:
+    template <class F> void Con(F&& enlazar);
     IBSQL& s_;
+    Recogedor recoger_;
 };
 
 // Where the transfers differ in the order of their first steps.
@@ -65,7 +70,9 @@ struct Traspaso {
     SourceQuery* consulta = nullptr; // the source query walked
     std::string tabla{};             // the target table, e.g. "PROVEEDORES"
     std::string id{};                // its identifier column; the lookup and the update key follow
-    // The code the target is searched for, from the current record.
+    // The field that holds the code, and the code the target is searched for, from the current
+    // record (the field cut or trimmed as the transfer writes it).
+    std::string campoCodigo{};
     std::function<std::string(const Campos&)> codigo{};
     Orden orden = Orden::TransaccionYTextosAntesDelBucle;
     std::string progreso{};                        // status text before the walk

@@ -38,6 +38,7 @@ Traspaso Agentes(TDatos& d) {
         .consulta = &d.qAgentesVenta(),
         .tabla = "AGENTESVENTA",
         .id = "IDAGENTESVENTA",
+        .campoCodigo = "CCODAGE",
         .codigo = [](const Campos& c) { return c.Texto("CCODAGE"); },
         .orden = Orden::TransaccionYTextosAntesDelBucle,
         .progreso = "Actualizando Agentes",

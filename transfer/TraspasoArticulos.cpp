@@ -119,6 +119,7 @@ Traspaso Articulos(TDatos& d) {
         .consulta = &d.qArticulos(),
         .tabla = "ARTICULOS",
         .id = "IDARTICULOS",
+        .campoCodigo = "CREF",
         .codigo = [](const Campos& c) { return c.Texto("CREF"); },
         .orden = Orden::TextosAntesDelProgreso,
         .progreso = "Actualizando Artículos",

@@ -86,6 +86,7 @@ Traspaso Clientes(TDatos& d) {
         .consulta = &d.qClientes(),
         .tabla = "CLIENTES",
         .id = "IDCLIENTES",
+        .campoCodigo = "CCODCLI",
         // Searched as it is written, so that a code wider than the column is found again.
         .codigo = [](const Campos& c) { return Primeros(c.Texto("CCODCLI"), 7); },
         .orden = Orden::TransaccionYTextosAntesDelBucle,

@@ -8,6 +8,7 @@ Traspaso Familias(TDatos& d) {
         .consulta = &d.qFamilias(),
         .tabla = "FAMILIASARTICULOS",
         .id = "IDFAMILIASARTICULOS",
+        .campoCodigo = "CCODFAM",
         // Families live under the first four characters of their code; codes that share them
         // end as one family.
         .codigo = [](const Campos& c) { return Primeros(c.Texto("CCODFAM"), 4); },

@@ -43,6 +43,7 @@ Traspaso Proveedores(TDatos& d) {
         .consulta = &d.qProveedores(),
         .tabla = "PROVEEDORES",
         .id = "IDPROVEEDORES",
+        .campoCodigo = "CCODPRO",
         // Searched as it is written, so that a code wider than the column is found again.
         .codigo = [](const Campos& c) { return Primeros(c.Texto("CCODPRO"), 7); },
         .orden = Orden::TransaccionYTextosAntesDelBucle,

@@ -1,0 +1,210 @@
+#include "Empresa.h"
+
+#include "Informe.h"
+#include "TDatos.h"
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <unistd.h>
+
+#ifndef TM_VERSION
+#define TM_VERSION "0"
+#endif
+
+namespace {
+
+using Reloj = std::chrono::steady_clock;
+
+// Reports on the terminal and keeps everything for the report.
+class InterfazLote : public Interfaz {
+public:
+    InterfazLote(Informe& informe, bool barra) : informe_(informe), barra_(barra) {}
+
+    void MostrarEstado(const std::string& texto, bool) override {
+        BorrarBarra();
+        std::printf("%s\n", texto.c_str());
+        std::fflush(stdout);
+    }
+
+    void Aviso(const std::string& texto, const RegistroEnCurso& r) override {
+        BorrarBarra();
+        ++avisos_;
+        std::fprintf(stderr, "Aviso: %s: %s\n", Donde(r).c_str(), texto.c_str());
+        if (actual_) actual_->avisos.push_back(ClasificarAviso(texto, r));
+    }
+
+    void Tabla(const InfoTabla& t) override {
+        BorrarBarra();
+        std::printf("%s: %s\n", t.fichero.c_str(), t.razon.c_str());
+        std::fflush(stdout);
+        if (actual_) actual_->tablas.push_back(t);
+    }
+
+    void AtenderMensajes(const RegistroEnCurso& r) override {
+        if (r.posicion == 0) return; // waiting for another transfer's turn
+        if (actual_) actual_->registros = r.posicion;
+        ultimo_ = r;
+        auto ahora = Reloj::now();
+        if (barra_) {
+            PintarBarra(r, ahora);
+        } else if (ahora - ultimaLinea_ >= std::chrono::seconds(5)) {
+            // Without a terminal, a line now and then, so that a log shows where a run is.
+            std::fprintf(stderr, "%s: %zu de %zu registros, %.1f reg/s\n", r.consulta.c_str(),
+                         r.posicion, r.total, Ritmo(r, ahora));
+            ultimaLinea_ = ahora;
+        }
+    }
+
+    // The transfer the next reports belong to.
+    void Empieza(TraspasoInforme& t) {
+        actual_ = &t;
+        inicio_ = ultimaLinea_ = Reloj::now();
+    }
+    void Termina() {
+        if (actual_)
+            actual_->segundos = std::chrono::duration<double>(Reloj::now() - inicio_).count();
+        BorrarBarra();
+        actual_ = nullptr;
+    }
+
+    static std::string Donde(const RegistroEnCurso& r) {
+        if (r.posicion == 0) return r.consulta;
+        std::string t = r.consulta + ", registro " + std::to_string(r.posicion) + " de " +
+                        std::to_string(r.total);
+        if (!r.codigo.empty()) t += ", código «" + r.codigo + "»";
+        return t;
+    }
+    void BorrarBarra() {
+        if (!visible_) return;
+        std::fprintf(stderr, "\r%90s\r", "");
+        visible_ = false;
+    }
+    int Avisos() const { return avisos_; }
+    const RegistroEnCurso& Ultimo() const { return ultimo_; }
+
+private:
+    double Ritmo(const RegistroEnCurso& r, Reloj::time_point ahora) const {
+        double s = std::chrono::duration<double>(ahora - inicio_).count();
+        return s > 0 ? r.posicion / s : 0;
+    }
+    void PintarBarra(const RegistroEnCurso& r, Reloj::time_point ahora) {
+        double ritmo = Ritmo(r, ahora);
+        long quedan = ritmo > 0 ? static_cast<long>((r.total - r.posicion) / ritmo) : 0;
+        int ancho = 24;
+        int lleno = r.total ? static_cast<int>(ancho * r.posicion / r.total) : ancho;
+        std::fprintf(stderr, "\r%s [%s%s] %zu/%zu  %.1f reg/s  quedan %02ld:%02ld ",
+                     r.consulta.c_str(), std::string(lleno, '#').c_str(),
+                     std::string(ancho - lleno, ' ').c_str(), r.posicion, r.total, ritmo,
+                     quedan / 60, quedan % 60);
+        visible_ = true;
+    }
+
+    Informe& informe_;
+    bool barra_;
+    bool visible_ = false;
+    int avisos_ = 0;
+    TraspasoInforme* actual_ = nullptr;
+    RegistroEnCurso ultimo_;
+    Reloj::time_point inicio_ = Reloj::now(), ultimaLinea_ = Reloj::now();
+};
+
+const char* NombreModo(const Opciones& o) {
+    return o.revisar ? "revision" : o.ensayo ? "ensayo" : "traspaso";
+}
+
+} // namespace
+
+int EjecutarEmpresa(const Opciones& o) {
+    Informe informe;
+    informe.version = TM_VERSION;
+    informe.origen = o.origen;
+    informe.destino = o.destino;
+    informe.modo = NombreModo(o);
+    informe.inicio = AhoraIso();
+    InterfazLote interfaz(informe, isatty(STDERR_FILENO));
+    TDatos datos(interfaz);
+    datos.SetModo(o.revisar  ? TDatos::Modo::Revision
+                  : o.ensayo ? TDatos::Modo::Ensayo
+                             : TDatos::Modo::Traspaso);
+    datos.SetConfirmarCada(o.confirmarCada);
+    datos.AtenderSenales();
+
+    // Each transfer as its button runs it; false when a signal stopped it.
+    auto uno = [&](const char* nombre, SourceQuery& q, bool (TDatos::*traspaso)()) {
+        informe.traspasos.emplace_back();
+        TraspasoInforme& t = informe.traspasos.back();
+        t.nombre = nombre;
+        interfaz.Empieza(t);
+        datos.DataSource1.SetDataSet(q);
+        bool hecho = (datos.*traspaso)();
+        interfaz.Termina();
+        t.completo = hecho;
+        t.anadidos = datos.RegistrosAnadidos;
+        t.actualizados = datos.RegistrosActualizados;
+        t.rechazados = datos.RegistrosRechazados;
+        return hecho;
+    };
+    std::map<std::string, std::function<bool()>> traspasos = {
+        {"agentes",
+         [&] { return uno("agentes", datos.qAgentesVenta(), &TDatos::TraspasoAgentes); }},
+        {"proveedores",
+         [&] { return uno("proveedores", datos.qProveedores(), &TDatos::TraspasoProveedores); }},
+        {"clientes", [&] { return uno("clientes", datos.qClientes(), &TDatos::TraspasoClientes); }},
+        {"articulos",
+         [&] {
+             return uno("familias", datos.qFamilias(), &TDatos::TraspasoFamilias) &&
+                    uno("articulos", datos.qArticulos(), &TDatos::TraspasoArticulos);
+         }},
+    };
+
+    int estado = 0;
+    bool todos = true;
+    try {
+        datos.CrearAlias(o.origen);
+        for (const std::string& t : o.traspasos) {
+            datos.SetRutaDestino(o.destino);
+            if (!traspasos.at(t)()) {
+                std::fprintf(stderr,
+                             "Traspaso interrumpido en %s después de confirmar %zu registros.\n",
+                             interfaz.Ultimo().consulta.c_str(), interfaz.Ultimo().posicion);
+                informe.error = "Interrumpido por una señal";
+                estado = 128 + TDatos::SenalRecibida();
+                todos = false;
+                break;
+            }
+        }
+    } catch (const std::exception& e) {
+        interfaz.Termina();
+        std::fprintf(stderr, "Error: %s\n", e.what());
+        informe.error = e.what();
+        // A call cancelled because of a signal is the signal's stop, not a failure.
+        estado = TDatos::SenalRecibida() ? 128 + TDatos::SenalRecibida() : 2;
+        todos = false;
+    }
+    try {
+        datos.Cerrar();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Error al cerrar: %s\n", e.what());
+        if (informe.error.empty()) informe.error = e.what();
+        if (estado < 2) estado = 2;
+    }
+    if (estado == 0 && interfaz.Avisos() > 0) estado = 1;
+    if (o.ensayo)
+        std::printf("Ensayo: nada de lo anterior ha quedado en la base de datos, que está como "
+                    "estaba; solo los generadores de identificadores han avanzado, porque Firebird "
+                    "los hace avanzar fuera de toda transacción.\n");
+    informe.completo = todos;
+    informe.estado = estado;
+    informe.fin = AhoraIso();
+    if (!o.informe.empty()) {
+        try {
+            informe.Escribir(o.informe);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "Error: %s\n", e.what());
+            if (estado < 2) estado = 2;
+        }
+    }
+    return estado;
+}

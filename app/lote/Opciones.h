@@ -1,0 +1,21 @@
+#pragma once
+// What the batch program was asked to do.
+#include <string>
+#include <vector>
+
+struct Opciones {
+    std::string origen, destino;
+    std::vector<std::string> traspasos; // agentes, proveedores, clientes, articulos; in order
+    bool ensayo = false;
+    bool revisar = false;
+    int confirmarCada = 1;
+    std::string informe;  // JSON report to write; empty for none
+    std::string empresas; // a list of companies, one "ORIGEN<TAB>DESTINO" a line
+    int trabajos = 1;     // companies at once
+    bool ayuda = false, version = false;
+};
+
+// Reads the command line; throws Error with a message for the operator when it is not valid.
+Opciones LeerOpciones(int argc, char** argv);
+
+extern const char* const kAyuda;

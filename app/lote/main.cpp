@@ -1,0 +1,38 @@
+// traspaso-maestros-lote: runs transfers from the command line, with no window and no questions.
+#include "Empresa.h"
+#include "Empresas.h"
+#include "Opciones.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#ifndef TM_VERSION
+#define TM_VERSION "0"
+#endif
+
+int main(int argc, char** argv) {
+    Opciones o;
+    try {
+        o = LeerOpciones(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr,
+                     "traspaso-maestros-lote: %s\nPruebe «traspaso-maestros-lote --help».\n",
+                     e.what());
+        return 2;
+    }
+    if (o.ayuda) {
+        std::fputs(kAyuda, stdout);
+        return 0;
+    }
+    if (o.version) {
+        std::printf("traspaso-maestros-lote %s\n", TM_VERSION);
+        return 0;
+    }
+    if (o.empresas.empty()) return EjecutarEmpresa(o);
+    try {
+        return EjecutarEmpresas(o, std::filesystem::read_symlink("/proc/self/exe").string());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Error: %s\n", e.what());
+        return 2;
+    }
+}
