@@ -71,6 +71,14 @@ bool Accepts(FieldKind k, char type) {
     return false;
 }
 
+// A date as the old engine showed it as text: day/month/year; empty when blank.
+std::string TextoFecha(const std::optional<Date>& d) {
+    if (!d) return {};
+    char b[16];
+    std::snprintf(b, sizeof b, "%02d/%02d/%04d", d->day, d->month, d->year);
+    return b;
+}
+
 std::string FormatNumber(double v) {
     char b[48];
     std::snprintf(b, sizeof b, "%.15g", v);
@@ -246,13 +254,8 @@ std::string SourceQuery::DisplayText(std::size_t row, int field) const {
             return t.Text(r, c);
         case 'L':
             return t.Logical(r, c) ? "True" : "False";
-        case 'D': {
-            auto d = t.DateValue(r, c);
-            if (!d) return {};
-            char b[16];
-            std::snprintf(b, sizeof b, "%02d/%02d/%04d", d->day, d->month, d->year);
-            return b;
-        }
+        case 'D':
+            return TextoFecha(t.DateValue(r, c));
         default: {
             // A number as the table writes it ("12.50"), once it is known to be one.
             (void)t.Number(r, c);
@@ -288,13 +291,8 @@ std::string SourceField::AsString() const {
             return IsNull() ? std::string() : FormatNumber(t.Number(r, c));
         case FieldKind::Boolean:
             return IsNull() ? std::string() : t.Logical(r, c) ? "True" : "False";
-        case FieldKind::Date: {
-            auto d = t.DateValue(r, c);
-            if (!d) return {};
-            char b[16];
-            std::snprintf(b, sizeof b, "%02d/%02d/%04d", d->day, d->month, d->year);
-            return b;
-        }
+        case FieldKind::Date:
+            return TextoFecha(t.DateValue(r, c));
         }
     } catch (const DbfError& e) {
         q_.Fail(e.what());

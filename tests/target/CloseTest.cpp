@@ -1,4 +1,5 @@
 // Closing: destructors that never commit, and a connection lost under the closing commit.
+#include "Comprobar.h"
 #include "FallaRed.h"
 #include "FbError.h"
 #include "IBQuery.h"
@@ -100,18 +101,17 @@ TEST_F(ConnectionCloseTest, LostConnectionAtCloseIsOneError) {
         isc_detach_database(st, h);
         return FallaRed(st); // and the detach complains about the link as well
     };
-    try {
-        t.db.Close();
-        FAIL() << "the commit failed";
-    } catch (const FbError& e) {
-        EXPECT_TRUE(e.ConexionPerdida());
-        EXPECT_EQ(e.Operacion(), "confirmar la transacción en " + path) << "the commit's error";
-        EXPECT_EQ(std::string(e.what()).rfind("Se ha perdido la conexión con la base de datos. "
-                                              "No se ha podido confirmar la transacción en " +
-                                                  path + ".\n",
-                                              0),
+    {
+        auto e = Captura<FbError>([&] { t.db.Close(); });
+        ASSERT_TRUE(e.has_value()) << "the commit failed";
+        EXPECT_TRUE(e->ConexionPerdida());
+        EXPECT_EQ(e->Operacion(), "confirmar la transacción en " + path) << "the commit's error";
+        EXPECT_EQ(std::string(e->what()).rfind("Se ha perdido la conexión con la base de datos. "
+                                               "No se ha podido confirmar la transacción en " +
+                                                   path + ".\n",
+                                               0),
                   0u)
-            << e.what();
+            << e->what();
     }
     EXPECT_EQ(detaches, 1);
     EXPECT_FALSE(t.db.Connected());

@@ -1,5 +1,6 @@
 // Which failures are the whole database's and which a record's own, and what the operator reads
 // first: status vectors built by hand for what a test cannot provoke, real ones where it can.
+#include "Comprobar.h"
 #include "FbError.h"
 #include "TargetConnection.h"
 #include "TempDir.h"
@@ -128,47 +129,46 @@ protected:
 TEST_F(ConnectionErrorTest, ReadOnlyDatabase) {
     Gfix("-mode read_only");
     Target t(path);
-    try {
-        t.Begin();
-        IBSQL upd(t.db, t.tr);
-        upd.SetText("update MONEDAS set NOMBRE = 'X'");
-        upd.ExecQuery();
-        FAIL() << "a read-only database takes no update";
-    } catch (const FbError& e) {
-        EXPECT_TRUE(e.AfectaALaBase()) << e.what();
-        EXPECT_FALSE(e.ConexionPerdida());
-        EXPECT_EQ(std::string(e.what()).rfind("La base de datos es de solo lectura. ", 0), 0u)
-            << e.what();
+    {
+        auto e = Captura<FbError>([&] {
+            t.Begin();
+            IBSQL upd(t.db, t.tr);
+            upd.SetText("update MONEDAS set NOMBRE = 'X'");
+            upd.ExecQuery();
+        });
+        ASSERT_TRUE(e.has_value()) << "a read-only database takes no update";
+        EXPECT_TRUE(e->AfectaALaBase()) << e->what();
+        EXPECT_FALSE(e->ConexionPerdida());
+        EXPECT_EQ(std::string(e->what()).rfind("La base de datos es de solo lectura. ", 0), 0u)
+            << e->what();
     }
 }
 
 TEST_F(ConnectionErrorTest, ShutDownDatabase) {
     Gfix("-shut full -force 0");
     Target t(path);
-    try {
-        t.db.Open();
-        FAIL() << "a shut-down database takes no connection";
-    } catch (const FbError& e) {
-        EXPECT_EQ(e.GdsCode(), isc_shutdown) << e.what();
-        EXPECT_TRUE(e.AfectaALaBase());
-        EXPECT_TRUE(e.ConexionPerdida());
-        EXPECT_EQ(std::string(e.what()).rfind("La base de datos está cerrada por su "
-                                              "administrador. No se ha podido conectar con " +
-                                                  path + ".\n",
-                                              0),
+    {
+        auto e = Captura<FbError>([&] { t.db.Open(); });
+        ASSERT_TRUE(e.has_value()) << "a shut-down database takes no connection";
+        EXPECT_EQ(e->GdsCode(), isc_shutdown) << e->what();
+        EXPECT_TRUE(e->AfectaALaBase());
+        EXPECT_TRUE(e->ConexionPerdida());
+        EXPECT_EQ(std::string(e->what()).rfind("La base de datos está cerrada por su "
+                                               "administrador. No se ha podido conectar con " +
+                                                   path + ".\n",
+                                               0),
                   0u)
-            << e.what();
+            << e->what();
     }
 }
 
 TEST_F(ConnectionErrorTest, MissingFileIsTheDatabasesFailure) {
     Target t(dir.File("no-existe.fdb"));
-    try {
-        t.db.Open();
-        FAIL();
-    } catch (const FbError& e) {
-        EXPECT_TRUE(e.AfectaALaBase()) << e.what();
-        EXPECT_FALSE(e.ConexionPerdida()) << "there never was a connection";
+    {
+        auto e = Captura<FbError>([&] { t.db.Open(); });
+        ASSERT_TRUE(e.has_value());
+        EXPECT_TRUE(e->AfectaALaBase()) << e->what();
+        EXPECT_FALSE(e->ConexionPerdida()) << "there never was a connection";
     }
 }
 

@@ -1,5 +1,6 @@
 // Two connections of one process on one database file, as two users of the database: a row
 // that one holds, what the other sees, and a wait the other cancels.
+#include "Comprobar.h"
 #include "FbError.h"
 #include "TargetConnection.h"
 #include "TempDir.h"
@@ -41,11 +42,10 @@ TEST_F(ConnectionLockTest, RowHeldByAnotherUserFailsAfterTheWaitThenSucceeds) {
     b.tr.StartTransaction();
     IBSQL upd(b.db, b.tr);
     upd.SetText("update MONEDAS set NOMBRE = 'DE B' where IDMONEDAS = 1");
-    try {
-        upd.ExecQuery();
-        FAIL() << "the row is held by the other connection";
-    } catch (const FbError& e) {
-        std::string m = e.what();
+    {
+        auto e = Captura<FbError>([&] { upd.ExecQuery(); });
+        ASSERT_TRUE(e.has_value()) << "the row is held by the other connection";
+        std::string m = e->what();
         EXPECT_EQ(m.rfind("La fila está en uso por otro usuario de la base de datos. No se ha "
                           "podido ejecutar «update MONEDAS",
                           0),
@@ -53,10 +53,10 @@ TEST_F(ConnectionLockTest, RowHeldByAnotherUserFailsAfterTheWaitThenSucceeds) {
             << m;
         EXPECT_EQ(m.substr(0, m.find('\n')).find("deadlock"), std::string::npos)
             << "the engine's own words follow, never in the first sentence: " << m;
-        EXPECT_TRUE(e.HasGdsCode(isc_deadlock) || e.HasGdsCode(isc_lock_timeout)) << m;
-        EXPECT_TRUE(e.FilaEnUso());
-        EXPECT_FALSE(e.AfectaALaBase()) << "a later record may find its row free";
-        EXPECT_FALSE(e.ConexionPerdida());
+        EXPECT_TRUE(e->HasGdsCode(isc_deadlock) || e->HasGdsCode(isc_lock_timeout)) << m;
+        EXPECT_TRUE(e->FilaEnUso());
+        EXPECT_FALSE(e->AfectaALaBase()) << "a later record may find its row free";
+        EXPECT_FALSE(e->ConexionPerdida());
     }
     a.tr.Commit();
     upd.ExecQuery(); // the same statement, once the other user has committed

@@ -1,4 +1,5 @@
 // The statements and the query against real embedded databases.
+#include "Comprobar.h"
 #include "FbError.h"
 #include "IBDatabase.h"
 #include "IBQuery.h"
@@ -91,11 +92,11 @@ TEST_F(StatementTest, TextLongerThanColumnIsRefusedAtBind) {
     sql.SetText("insert into FAMILIASARTICULOS (IDFAMILIASARTICULOS, CODIGO, NOMBRE) values (1, "
                 ":CODIGO, :NOMBRE)");
     sql.ParamByName("CODIGO").SetAsString("ABCD"); // fits exactly
-    try {
-        sql.ParamByName("NOMBRE").SetAsString(std::string(31, 'x'));
-        FAIL() << "31 characters into VARCHAR(30) must be refused";
-    } catch (const Error& e) {
-        std::string m = e.what();
+    {
+        auto e =
+            Captura<Error>([&] { sql.ParamByName("NOMBRE").SetAsString(std::string(31, 'x')); });
+        ASSERT_TRUE(e.has_value()) << "31 characters into VARCHAR(30) must be refused";
+        std::string m = e->what();
         EXPECT_NE(m.find("NOMBRE"), std::string::npos) << m;
         EXPECT_NE(m.find("31"), std::string::npos) << m;
         EXPECT_NE(m.find("30"), std::string::npos) << m;
@@ -116,11 +117,10 @@ TEST_F(StatementTest, ServerConvertsTextToIntegerColumn) {
         Select("select CODIGO from TARIFAS where IDTARIFAS = 42").FieldByName("CODIGO").AsString(),
         "1234");
     sql.ParamByName("ID").SetAsString("cuarenta");
-    try {
-        sql.ExecQuery();
-        FAIL();
-    } catch (const FbError& e) {
-        EXPECT_TRUE(e.HasGdsCode(335544334L)) << e.what(); // conversion error from string
+    {
+        auto e = Captura<FbError>([&] { sql.ExecQuery(); });
+        ASSERT_TRUE(e.has_value());
+        EXPECT_TRUE(e->HasGdsCode(335544334L)) << e->what(); // conversion error from string
     }
 }
 
@@ -224,31 +224,28 @@ TEST_F(StatementTest, TimestampsToTheSecond) {
 
 TEST_F(StatementTest, UnknownNamesAreErrorsThatNameThem) {
     sql.SetText("select IDMONEDAS from MONEDAS where CODIGO = :C");
-    try {
-        sql.ParamByName("NOEXISTE");
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("NOEXISTE"), std::string::npos);
+    {
+        auto e = Captura<Error>([&] { sql.ParamByName("NOEXISTE"); });
+        ASSERT_TRUE(e.has_value());
+        EXPECT_NE(std::string(e->what()).find("NOEXISTE"), std::string::npos);
     }
     sql.ParamByName("C").SetAsString("EUR");
     sql.ExecQuery();
-    try {
-        sql.FieldByName("IDNADA");
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("IDNADA"), std::string::npos);
+    {
+        auto e = Captura<Error>([&] { sql.FieldByName("IDNADA"); });
+        ASSERT_TRUE(e.has_value());
+        EXPECT_NE(std::string(e->what()).find("IDNADA"), std::string::npos);
     }
 }
 
 TEST_F(StatementTest, EngineErrorsKeepEveryLineAndTheCode) {
     sql.SetText("select IDX from TABLA_QUE_NO_EXISTE where codigo = :ParCodigo");
-    try {
-        sql.ParamByName("ParCodigo").SetAsString("1");
-        FAIL();
-    } catch (const FbError& e) {
-        std::string m = e.what();
-        EXPECT_EQ(e.SqlCode(), -204);
-        EXPECT_EQ(e.GdsCode(), 335544569L);
+    {
+        auto e = Captura<FbError>([&] { sql.ParamByName("ParCodigo").SetAsString("1"); });
+        ASSERT_TRUE(e.has_value());
+        std::string m = e->what();
+        EXPECT_EQ(e->SqlCode(), -204);
+        EXPECT_EQ(e->GdsCode(), 335544569L);
         EXPECT_NE(m.find("Table unknown"), std::string::npos) << m;
         EXPECT_NE(m.find("TABLA_QUE_NO_EXISTE"), std::string::npos) << m;
     }
