@@ -2,6 +2,7 @@
 
 #include "IBSQL.h"
 #include "SourceQuery.h"
+#include "TDatos.h"
 
 std::string Campos::Texto(std::string_view campo) const {
     return q_.FieldByName(campo).AsString();
@@ -51,4 +52,11 @@ void Parametros::TextoONulo(std::string_view p, const std::optional<std::string>
         Texto(p, *v);
     else
         Nulo(p);
+}
+
+IBSQL& Auxiliar(TDatos& d, const char* texto) {
+    IBSQL& s = d.IBSQLSelect();
+    s.Close();
+    s.SetText(texto);
+    return s;
 }

@@ -14,6 +14,7 @@
 
 class IBSQL;
 class SourceQuery;
+class TDatos;
 
 // The current record of a source query, read by field name.
 class Campos {
@@ -48,6 +49,9 @@ private:
     IBSQL& s_;
     Recogedor recoger_;
 };
+
+// IBSQLSelect holding a side statement of a record (a follow-up update), its cursor closed.
+IBSQL& Auxiliar(TDatos& d, const char* texto);
 
 // Where the transfers differ in the order of their first steps.
 enum class Orden {

@@ -86,9 +86,7 @@ int32_t TipoCodigoBarras(int32_t tipo) {
 
 // The article's sale prices go into the "from 1" interval of its first tariff-1 row.
 void ActualizarPreciosArticulo(TDatos& d, int32_t articulo, const Campos& c) {
-    IBSQL& s = d.IBSQLSelect();
-    s.Close();
-    s.SetText(kPrecios);
+    IBSQL& s = Auxiliar(d, kPrecios);
     Parametros p(s);
     p.Entero("ParArticulo", articulo);
     p.Simple("ParPVP", c.Numero("NPVP"));
@@ -99,9 +97,7 @@ void ActualizarPreciosArticulo(TDatos& d, int32_t articulo, const Campos& c) {
 
 // The stock limits and the first stock row's figure go to its warehouse-1 row.
 void ActualizarStockArticulo(TDatos& d, int32_t articulo, const Campos& c) {
-    IBSQL& s = d.IBSQLSelect();
-    s.Close();
-    s.SetText(kStock);
+    IBSQL& s = Auxiliar(d, kStock);
     SourceQuery& stock = d.qStock();
     stock.Close();
     stock.SetParam("PARCODIGO", c.Texto("CREF"));

@@ -58,9 +58,7 @@ struct Defectos {
 // The bank data of the client go to its principal collection address; only that row changes,
 // and a client without one changes nothing.
 void DomicilioCobro(TDatos& d, int32_t cliente, const Campos& c) {
-    IBSQL& s = d.IBSQLSelect();
-    s.Close();
-    s.SetText(kDomicilioCobro);
+    IBSQL& s = Auxiliar(d, kDomicilioCobro);
     Parametros p(s);
     p.Entero("ParCLIENTE", cliente);
     p.Texto("ParNOMBRE", Primeros(c.Texto("CNBRBCO"), 35));

@@ -1,6 +1,7 @@
 // Faults of real files: record counts that disagree with the header, NULs inside text, numbers
 // too large for a double, files that are no tables, paths that are no regular files, and the
 // bytes such faults put into messages.
+#include "Comprobar.h"
 #include "DbfTable.h"
 #include "DbfWriter.h"
 #include "TempDir.h"
@@ -19,15 +20,6 @@ namespace {
 void Spit(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string Message(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
 }
 
 bool ValidUtf8(const std::string& s) {
@@ -143,11 +135,11 @@ TEST(DbfFaultsTest, NumbersBeyondADoubleAreRefusedWithTheirPlace) {
     w.Add({"1E-400", "1.5E+308"});
     w.Write(dir.File("enorme.dbf"));
     DbfTable t(dir.File("enorme.dbf"));
-    EXPECT_EQ(Message([&] { t.Number(0, 0); }),
+    EXPECT_EQ(Mensaje([&] { t.Number(0, 0); }),
               "tabla enorme.dbf, campo NIMP, registro 1: «1E+400» no es un número (excede lo que "
               "se puede representar)");
     EXPECT_NE(
-        Message([&] { t.Number(0, 1); }).find("campo FTASA, registro 1: «-1E+400» no es un número"),
+        Mensaje([&] { t.Number(0, 1); }).find("campo FTASA, registro 1: «-1E+400» no es un número"),
         std::string::npos);
     EXPECT_EQ(t.Number(1, 0), 0.0) << "too small is zero, not an error";
     EXPECT_EQ(t.Number(1, 1), 1.5E+308);
@@ -209,7 +201,7 @@ TEST(DbfFaultsTest, FilesThatAreNoTablesSaySo) {
     for (const NotATable& c : cases) {
         std::string path = dir.File("agentes.dbf");
         Spit(path, c.bytes());
-        std::string m = Message([&] { DbfTable t(path); });
+        std::string m = Mensaje([&] { DbfTable t(path); });
         EXPECT_NE(m.find(path), std::string::npos) << c.name << ": " << m;
         EXPECT_NE(m.find(c.fragment), std::string::npos) << c.name << ": " << m;
         EXPECT_TRUE(ValidUtf8(m)) << c.name << ": " << m;
@@ -234,11 +226,11 @@ TEST(DbfFaultsTest, GarbageBytesInNamesAndValuesAreShownInHexadecimal) {
     w.Add({"1\xA0\x35", "\xF1", "2024\x01\x30\xFF"});
     w.Write(dir.File("basura.dbf"));
     DbfTable t(dir.File("basura.dbf"));
-    std::string number = Message([&] { t.Number(0, 0); });
+    std::string number = Mensaje([&] { t.Number(0, 0); });
     EXPECT_EQ(number, "tabla basura.dbf, campo NIMP<0xE9>, registro 1: «1<0xA0>5» no es un número");
-    std::string logical = Message([&] { t.Logical(0, 1); });
+    std::string logical = Mensaje([&] { t.Logical(0, 1); });
     EXPECT_EQ(logical, "tabla basura.dbf, campo LACT, registro 1: «<0xF1>» no es un valor lógico");
-    std::string date = Message([&] { t.DateValue(0, 2); });
+    std::string date = Mensaje([&] { t.DateValue(0, 2); });
     EXPECT_NE(date.find("«2024<0x01>0<0xFF> » no es una fecha"), std::string::npos) << date;
     for (const std::string& m : {number, logical, date})
         EXPECT_TRUE(ValidUtf8(m)) << m;
@@ -265,7 +257,7 @@ TEST(DbfFaultsTest, PathsThatAreNoRegularFilesAreNamedForWhatTheyAre) {
         {"nada.dbf", "no existe"},
     };
     for (const Case& c : cases) {
-        std::string m = Message([&] { DbfTable t(dir.File(c.file)); });
+        std::string m = Mensaje([&] { DbfTable t(dir.File(c.file)); });
         EXPECT_EQ(m, "Tabla «" + dir.File(c.file) + "»: " + c.fragment) << c.file;
     }
 }

@@ -1,4 +1,5 @@
 // Session, alias, local SQL, declared layouts, filtered queries, open reports and lookups.
+#include "Comprobar.h"
 #include "DbfWriter.h"
 #include "LocalSql.h"
 #include "OrigenFacturaPlus.h"
@@ -23,15 +24,6 @@ protected:
     OrigenFacturaPlus origen;
 };
 
-std::string Message(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
 TEST(LocalSqlTest, TheShapesTheQueriesUse) {
     LocalSelect a = ParseLocalSql("Select * from articulo");
     EXPECT_TRUE(a.columns.empty());
@@ -47,7 +39,7 @@ TEST(LocalSqlTest, TheShapesTheQueriesUse) {
     for (const char* bad :
          {"delete from articulo", "Select * from a where x = 'uno'", "Select * from a where x > :p",
           "Select * from a order by x", "Select from a", "Select * from a; drop"}) {
-        std::string m = Message([&] { ParseLocalSql(bad); });
+        std::string m = Mensaje([&] { ParseLocalSql(bad); });
         EXPECT_NE(m.find(std::string("«") + bad + "»"), std::string::npos) << m;
     }
 }
@@ -60,7 +52,7 @@ TEST_F(SourceTest, AliasIsBuiltRebuiltAndRemoved) {
     EXPECT_EQ(origen.Session1.SessionName(), "Session1_1");
     origen.CrearAlias("/no/existe");
     EXPECT_EQ(origen.Session1.GetAlias("AUX_IMPOR_FACTURAPLUS").params.at("PATH"), "/no/existe");
-    std::string m = Message([&] { origen.qAgentesVenta.Open(); });
+    std::string m = Mensaje([&] { origen.qAgentesVenta.Open(); });
     EXPECT_NE(m.find("/no/existe"), std::string::npos) << m;
     origen.EliminarAlias();
     EXPECT_FALSE(origen.Session1.IsAlias("Aux_Impor_FacturaPlus"));
@@ -72,7 +64,7 @@ TEST_F(SourceTest, TableNamesMatchFilesWithoutRegardToCase) {
     w.Add({"X", "uno"});
     w.Write(dir.File("ARTCOM.DBF"));
     EXPECT_EQ(origen.NombreLargoArticulo("X"), "uno");
-    std::string m = Message([&] { origen.qAgentesVenta.Open(); });
+    std::string m = Mensaje([&] { origen.qAgentesVenta.Open(); });
     EXPECT_NE(m.find("No se encuentra la tabla «agentes»"), std::string::npos) << m;
 }
 
@@ -84,7 +76,7 @@ TEST_F(SourceTest, LayoutIsCheckedWhenTheQueryOpens) {
     origen.qArticulosNombreLargo.SetParam("PARCODIGO", "R1");
     origen.qArticulosNombreLargo.Open();
     EXPECT_EQ(origen.qArticulosNombreLargo.FieldByName("cComent").AsString(), "hola");
-    EXPECT_NE(Message([&] {
+    EXPECT_NE(Mensaje([&] {
                   origen.qArticulosNombreLargo.FieldByName("CEXTRA");
               }).find("qArticulosNombreLargo: el campo 'CEXTRA' no existe en la consulta"),
               std::string::npos);
@@ -104,14 +96,14 @@ TEST_F(SourceTest, LayoutIsCheckedWhenTheQueryOpens) {
     bytes.replace(at, 9, "CRINFORMX");
     std::ofstream(full, std::ios::binary)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    EXPECT_EQ(Message([&] { origen.qClientes.Open(); }),
+    EXPECT_EQ(Mensaje([&] { origen.qClientes.Open(); }),
               "qClientes: Campo 'CRINFORMA' no encontrado");
     EXPECT_FALSE(origen.qClientes.Active());
 
     DbfWriter p({{"CCODPROV", 'C', 4}, {"CNOMPROV", 'N', 4}});
     p.Write(dir.File("provinc.dbf"));
     origen.qProvincias.SetParam("parcodigo", "28");
-    EXPECT_EQ(Message([&] { origen.qProvincias.Open(); }),
+    EXPECT_EQ(Mensaje([&] { origen.qProvincias.Open(); }),
               "qProvincias: Tipo no concuerda para el campo 'CNOMPROV'. Se espera: String. Actual: "
               "Float");
 }

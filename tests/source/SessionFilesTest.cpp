@@ -1,6 +1,7 @@
 // The session's side of faulty folders and values: table names that differ only in case, paths
 // that are no regular files, kinds of columns, texts read as numbers, and the query texts and
 // grid texts that garbage reaches.
+#include "Comprobar.h"
 #include "DbfWriter.h"
 #include "LocalSql.h"
 #include "Session.h"
@@ -17,15 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Message(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 const std::vector<FieldDecl> kLayout = {{"CCOD", FieldKind::Text, 6},
                                         {"NIMP", FieldKind::Float, 0}};
@@ -54,7 +46,7 @@ TEST_F(SessionFilesTest, TwoFilesWhoseNamesDifferOnlyInCaseAreAnErrorNamingBoth)
 
     // A second one appearing later is noticed at the next opening, not hidden by what was found.
     WriteAgentes(dir.File("AGENTES.DBF"), "B");
-    std::string m = Message([&] { query.Open(); });
+    std::string m = Mensaje([&] { query.Open(); });
     EXPECT_EQ(m, "En la carpeta «" + dir.Path().string() +
                      "» hay 2 ficheros para la tabla «agentes» que solo se distinguen por "
                      "mayúsculas y minúsculas: «AGENTES.DBF» y «Agentes.dbf»; no se sabe cuál "
@@ -68,13 +60,13 @@ TEST_F(SessionFilesTest, TwoFilesWhoseNamesDifferOnlyInCaseAreAnErrorNamingBoth)
 
 TEST_F(SessionFilesTest, APathNamedLikeATableThatIsNoFileSaysWhatItIs) {
     ASSERT_EQ(mkfifo(dir.File("agentes.dbf").c_str(), 0600), 0);
-    std::string m = Message([&] { query.Open(); });
+    std::string m = Mensaje([&] { query.Open(); });
     EXPECT_EQ(m, "Tabla «" + dir.File("agentes.dbf") +
                      "»: no es un fichero normal: es una tubería (FIFO)");
     fs::remove(dir.File("agentes.dbf"));
 
     fs::create_symlink(dir.File("borrado.dbf"), dir.File("agentes.dbf"));
-    m = Message([&] { query.Open(); });
+    m = Mensaje([&] { query.Open(); });
     EXPECT_NE(m.find("agentes.dbf»: es un enlace roto: apunta a «" + dir.File("borrado.dbf")),
               std::string::npos)
         << m;
@@ -83,7 +75,7 @@ TEST_F(SessionFilesTest, APathNamedLikeATableThatIsNoFileSaysWhatItIs) {
 TEST_F(SessionFilesTest, AVisualFoxProDoubleIsCalledADouble) {
     DbfWriter w({{"CCOD", 'C', 6}, {"NIMP", 'B', 8}});
     w.Write(dir.File("agentes.dbf"));
-    EXPECT_EQ(Message([&] { query.Open(); }),
+    EXPECT_EQ(Mensaje([&] { query.Open(); }),
               "qAgentes: Tipo no concuerda para el campo 'NIMP'. Se espera: Float. Actual: Double");
 }
 
@@ -99,7 +91,7 @@ TEST_F(SessionFilesTest, ATextReadAsANumberMustBeAFiniteDecimalNumber) {
     EXPECT_EQ(q.FieldByName("CCOD").AsFloat(), -300.0);
     for (const char* bad : {"inf", "nan", "0x10", "1e999", "12,5"}) {
         q.Next();
-        EXPECT_EQ(Message([&] { q.FieldByName("CCOD").AsFloat(); }),
+        EXPECT_EQ(Mensaje([&] { q.FieldByName("CCOD").AsFloat(); }),
                   "qAgentes: tabla agentes.dbf, campo CCOD, registro " +
                       std::to_string(q.CurrentRecord() + 1) + ": «" + bad + "» no es un número");
     }
@@ -118,11 +110,11 @@ TEST_F(SessionFilesTest, GarbageNeverReachesAViewOrAMessageAsRawBytes) {
     std::vector<FieldDecl> odd = {{"CN\xE9\x7F", FieldKind::Text, 6}};
     SourceQuery q(session, "qRaro", 0, {"select * from agentes"}, odd);
     q.SetDatabaseName("Datos");
-    EXPECT_EQ(Message([&] { q.Open(); }), "qRaro: Campo 'CN<0xE9><0x7F>' no encontrado");
+    EXPECT_EQ(Mensaje([&] { q.Open(); }), "qRaro: Campo 'CN<0xE9><0x7F>' no encontrado");
 
-    std::string m = Message([] { ParseLocalSql("Select * from artículo"); });
+    std::string m = Mensaje([] { ParseLocalSql("Select * from artículo"); });
     EXPECT_EQ(m, "Consulta no admitida «Select * from artículo»: carácter «í» inesperado");
-    m = Message([] {
+    m = Mensaje([] {
         ParseLocalSql("Select * from art\xED"
                       "culo\nwhere a = :b");
     });

@@ -3,6 +3,7 @@
 // something, and the bytes of a file.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,9 @@ template <class E, class F> std::optional<E> Captura(F&& f) {
     }
     return std::nullopt;
 }
+
+// The message of whatever `f` throws, or "(no error)", for table-driven tests of messages.
+std::string Mensaje(const std::function<void()>& f);
 
 // The whole content of a file; empty when it cannot be read.
 std::string LeerFichero(const std::string& ruta);
