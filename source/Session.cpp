@@ -99,14 +99,33 @@ std::string Session::FindFile(const std::string& folder, const std::string& tabl
     return matches.front();
 }
 
+void Session::ConfiarDurante(std::chrono::milliseconds plazo) {
+    plazo_ = plazo;
+    recientes_.clear();
+}
+
 std::shared_ptr<OpenedTable> Session::OpenTable(std::string_view alias, const std::string& table) {
     active_ = true;
     const Alias& a = GetAlias(alias);
     auto p = a.params.find("PATH");
     std::string folder = p == a.params.end() ? "" : p->second;
+    auto ahora = std::chrono::steady_clock::now();
+    std::string clave = folder + '/' + Lower(table);
+    if (plazo_.count() > 0)
+        if (auto r = recientes_.find(clave);
+            r != recientes_.end() && ahora - r->second.checked < plazo_)
+            return r->second.table;
+    auto t = OpenChecked(folder, table, a.name);
+    if (plazo_.count() > 0) recientes_[clave] = Reciente{t, ahora};
+    return t;
+}
+
+std::shared_ptr<OpenedTable> Session::OpenChecked(const std::string& folder,
+                                                  const std::string& table,
+                                                  const std::string& alias) {
     std::error_code ec;
     if (folder.empty() || !fs::is_directory(folder, ec))
-        throw Error("La carpeta «" + printable::Utf8(folder) + "» del alias «" + a.name +
+        throw Error("La carpeta «" + printable::Utf8(folder) + "» del alias «" + alias +
                     "» no existe");
     std::string path = FindFile(folder, table);
 

@@ -3,6 +3,7 @@
 // tables its queries have opened, kept in memory with their column indexes while unchanged.
 #include "DbfTable.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -53,6 +54,11 @@ public:
     // Number of times a table file was read and checked anew (a reused one does not count).
     int TablesLoaded() const { return loads_; }
 
+    // While a run reopens the same side table for every record, a table checked on disk less
+    // than `plazo` ago is taken as it is, without looking at the folder and the file again.
+    // Zero (the default) checks at every open. Setting it forgets every earlier check.
+    void ConfiarDurante(std::chrono::milliseconds plazo);
+
 private:
     // A file is reused while it is the same one (device and inode) with the same size and time.
     struct Cached {
@@ -61,12 +67,19 @@ private:
         uint64_t device = 0, inode = 0;
         std::shared_ptr<OpenedTable> table;
     };
+    // The table last opened under folder + '/' + lower-cased table, and when it was checked.
+    struct Reciente {
+        std::shared_ptr<OpenedTable> table;
+        std::chrono::steady_clock::time_point checked;
+    };
     // Where a table's file was found, valid while the folder is not changed.
     struct Found {
         std::string path;
         int64_t folderMtime = 0;
     };
     std::string FindFile(const std::string& folder, const std::string& table);
+    std::shared_ptr<OpenedTable> OpenChecked(const std::string& folder, const std::string& table,
+                                             const std::string& alias);
 
     std::string name_;
     bool active_ = false;
@@ -74,4 +87,6 @@ private:
     std::map<std::string, Cached> tables_; // by file path
     std::map<std::string, Found> files_;   // folder + '/' + lower-cased table
     int loads_ = 0;
+    std::chrono::milliseconds plazo_{0};
+    std::map<std::string, Reciente> recientes_;
 };

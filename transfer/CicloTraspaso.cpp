@@ -2,6 +2,7 @@
 // target, update or insert, warn and go on, commit retaining after every record, summarise.
 #include "Destino.h"
 #include "FbError.h"
+#include "Session.h"
 #include "SourceQuery.h"
 #include "TDatos.h"
 #include "Traspaso.h"
@@ -9,8 +10,27 @@
 
 #include <optional>
 
+namespace {
+
+// The side tables are reopened for every record; within a run they are looked at on disk at
+// most this often. The main table checks itself as it is walked.
+constexpr std::chrono::milliseconds kConfianzaEnTablas{1000};
+
+// For the length of a run.
+class ConfianzaEnTablas {
+public:
+    explicit ConfianzaEnTablas(Session& s) : s_(s) { s_.ConfiarDurante(kConfianzaEnTablas); }
+    ~ConfianzaEnTablas() { s_.ConfiarDurante(std::chrono::milliseconds{0}); }
+
+private:
+    Session& s_;
+};
+
+} // namespace
+
 bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     EnMarcha marcha(*this);
+    ConfianzaEnTablas confianza(Session1());
     parada_ = false;
     tablasAvisadas_.clear();
     tablasInformadas_.clear();

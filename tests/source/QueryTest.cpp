@@ -182,6 +182,23 @@ TEST_F(SourceTest, ChangedFileIsReadAgain) {
     EXPECT_EQ(origen.NombreProvincia("08"), "Barcelona");
 }
 
+TEST_F(SourceTest, WithinATrustedSpanAReopenedTableIsNotLookedAtAgain) {
+    DbfWriter a({{"CCODPROV", 'C', 4}, {"CNOMPROV", 'C', 30}});
+    a.Add({"28", "Madrid"});
+    a.Write(dir.File("PROVINC.DBF"));
+    origen.Session1.ConfiarDurante(std::chrono::hours(1));
+    EXPECT_EQ(origen.NombreProvincia("28"), "Madrid");
+    int loads = origen.Session1.TablesLoaded();
+    DbfWriter b({{"CCODPROV", 'C', 4}, {"CNOMPROV", 'C', 30}});
+    b.Add({"28", "Madrid (capital)"});
+    b.Write(dir.File("PROVINC.DBF"));
+    EXPECT_EQ(origen.NombreProvincia("28"), "Madrid") << "the copy checked a moment ago";
+    EXPECT_EQ(origen.Session1.TablesLoaded(), loads);
+    origen.Session1.ConfiarDurante(std::chrono::milliseconds(0)); // forgets what it checked
+    EXPECT_EQ(origen.NombreProvincia("28"), "Madrid (capital)");
+    EXPECT_EQ(origen.Session1.TablesLoaded(), loads + 1);
+}
+
 TEST_F(SourceTest, LookupsAbsorbErrorsAndFollowTheirRules) {
     EXPECT_EQ(origen.NombreProvincia("28"), "") << "no PROVINC table at all";
     EXPECT_EQ(origen.NombreLargoArticulo("X"), "") << "no Artcom table at all";
