@@ -1,0 +1,27 @@
+#pragma once
+// The limit of this design: each transfer's per-record work done straight on the client library
+// (isc_* calls), with no transfer logic. Per record: the code lookup, prepared anew (or, for
+// comparison, prepared once), the insert or the update with values computed before the clock
+// starts, the record's follow-up updates (prices and stock, collection address), and a commit
+// retaining.
+#include <string>
+
+enum class Busqueda {
+    PreparadaCadaRegistro, // as the design's lookup text is given anew for every record
+    PreparadaUnaVez,
+};
+
+struct MedidaCruda {
+    double segundos = 0; // from the attach to the last record's commit
+    long registros = 0;  // the master file's records (articles, for "articulos")
+    long altas = 0;
+    long cambios = 0;
+    double lecturas = 0, escrituras = 0, accesos = 0; // pages, by the end of the last record
+};
+
+// Runs transfer `traspaso` (agentes, proveedores, clientes, articulos: families, then articles)
+// over the generated records of a folder of n per master file, against `base`.
+// `confirmarCada` > 0 also ends the transaction with a full commit, and starts a new one, every
+// that many records.
+MedidaCruda BucleCrudo(const std::string& traspaso, const std::string& base, int n, Busqueda b,
+                       int confirmarCada);

@@ -1,0 +1,233 @@
+#include "Resultados.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Left-aligned in `ancho` characters; the spread's dash is one character and three bytes.
+std::string Col(const std::string& s, std::size_t ancho) {
+    std::size_t caracteres = 0;
+    for (unsigned char c : s)
+        caracteres += (c & 0xC0) != 0x80;
+    return s + std::string(ancho > caracteres ? ancho - caracteres : 1, ' ');
+}
+
+std::vector<double> Valores(const std::vector<Muestra>* m, double Muestra::*campo) {
+    std::vector<double> v;
+    if (m)
+        for (const Muestra& x : *m)
+            v.push_back(x.*campo);
+    return v;
+}
+
+const char* Pasada(int p) {
+    return p == 1 ? "first" : "second";
+}
+
+std::string Celda(const Resumen& r, int decimales) {
+    return r.muestras ? Texto(r, decimales) : "-";
+}
+
+std::string PorSegundo(const Resumen& r, long registros) {
+    if (!r.muestras || r.mediana <= 0) return "-";
+    char b[32];
+    std::snprintf(b, sizeof b, "%.0f", registros / r.mediana);
+    return b;
+}
+
+std::string Meta(const Resumen& r, double meta) {
+    if (!r.muestras) return "";
+    return r.mediana <= meta ? "met" : "NOT met";
+}
+
+const char* Modo(bool forzadas) {
+    return forzadas ? "Forced Writes ON" : "Forced Writes off";
+}
+
+} // namespace
+
+Resumen Resultados::De(const Clave& c, double Muestra::*campo) const {
+    return Resumir(Valores(De(c), campo));
+}
+
+Resumen Resultados::Cociente(const Clave& a, const Clave& b) const {
+    std::vector<double> v;
+    const auto *ma = De(a), *mb = De(b);
+    if (ma && mb)
+        for (const Muestra& x : *ma)
+            for (const Muestra& y : *mb)
+                if (x.repeticion == y.repeticion && y.segundos > 0)
+                    v.push_back(x.segundos / y.segundos);
+    return Resumir(v);
+}
+
+Resumen Resultados::Crecimiento(const Clave& a, const Clave& b) const {
+    Resumen r = Cociente(b, a);
+    double escala = static_cast<double>(a.n) / b.n;
+    r.mediana *= escala;
+    r.minimo *= escala;
+    r.maximo *= escala;
+    return r;
+}
+
+namespace {
+
+// One table line: each cell left-aligned in its width.
+void Linea(const std::vector<std::pair<std::string, std::size_t>>& celdas) {
+    std::string l;
+    for (const auto& [texto, ancho] : celdas)
+        l += Col(texto, ancho);
+    while (!l.empty() && l.back() == ' ')
+        l.pop_back();
+    std::printf("%s\n", l.c_str());
+}
+
+std::string Paginas(const Resultados& r, const Clave& c) {
+    if (!r.Segundos(c).muestras) return "-";
+    char b[64];
+    std::snprintf(b, sizeof b, "%.2f / %.2f / %.1f", r.De(c, &Muestra::lecturas).mediana,
+                  r.De(c, &Muestra::escrituras).mediana, r.De(c, &Muestra::accesos).mediana);
+    return b;
+}
+
+} // namespace
+
+void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e) {
+    for (bool forzadas : a.modos) {
+        const std::vector<int>& tamanos = forzadas ? a.tamanosForzadas : a.tamanos;
+        auto clave = [&](const std::string& t, int n, Variante v, int p) {
+            return Clave{forzadas, t, n, v, p};
+        };
+        std::printf("\n== %s: seconds per measured run, median [min–max] of %d interleaved "
+                    "rounds; rec/s from the median ==\n",
+                    Modo(forzadas), a.repeticiones);
+        if (auto l = e.latenciaMs.find(forzadas); l != e.latenciaMs.end())
+            std::printf("disk meanwhile: a synchronous 4 KiB write took %s ms (sampled once per "
+                        "round)\n",
+                        Texto(Resumir(l->second), 2).c_str());
+        std::vector<std::pair<std::string, std::size_t>> cabecera = {
+            {"transfer", 12}, {"N", 7},      {"run", 7},   {"TDatos s", 24},
+            {"rec/s", 7},     {"raw s", 24}, {"rec/s", 7}, {"TDatos/raw", 20}};
+        if (a.unaVez) {
+            cabecera.push_back({"raw, lookup once s", 24});
+            cabecera.push_back({"TDatos/raw once", 20});
+        }
+        Linea(cabecera);
+        for (const std::string& t : a.traspasos)
+            for (int n : tamanos)
+                for (int p : {1, 2}) {
+                    Clave d = clave(t, n, Variante::Datos, p), c = clave(t, n, Variante::Crudo, p),
+                          u = clave(t, n, Variante::CrudoUnaVez, p);
+                    std::vector<std::pair<std::string, std::size_t>> fila = {
+                        {t, 12},
+                        {std::to_string(n), 7},
+                        {Pasada(p), 7},
+                        {Celda(r.Segundos(d), 3), 24},
+                        {PorSegundo(r.Segundos(d), n), 7},
+                        {Celda(r.Segundos(c), 3), 24},
+                        {PorSegundo(r.Segundos(c), n), 7},
+                        {Celda(r.Cociente(d, c), 2), 20}};
+                    if (a.unaVez) {
+                        fila.push_back({Celda(r.Segundos(u), 3), 24});
+                        fila.push_back({Celda(r.Cociente(d, u), 2), 20});
+                    }
+                    Linea(fila);
+                }
+
+        if (tamanos.size() >= 2) {
+            int n0 = tamanos.front(), n1 = tamanos.back();
+            std::printf("\n-- %s: time per record at %d over that at %d, median [min–max] of "
+                        "the rounds; goal <= 1.3 for every transfer --\n",
+                        Modo(forzadas), n1, n0);
+            Linea({{"transfer", 12},
+                   {"run", 7},
+                   {"TDatos", 20},
+                   {"goal", 9},
+                   {"raw", 20},
+                   {"raw, lookup once", 20}});
+            for (const std::string& t : a.traspasos)
+                for (int p : {1, 2}) {
+                    auto g = [&](Variante v) {
+                        return r.Crecimiento(clave(t, n0, v, p), clave(t, n1, v, p));
+                    };
+                    Resumen d = g(Variante::Datos);
+                    Linea({{t, 12},
+                           {Pasada(p), 7},
+                           {Celda(d, 2), 20},
+                           {Meta(d, 1.3), 9},
+                           {Celda(g(Variante::Crudo), 2), 20},
+                           {Celda(g(Variante::CrudoUnaVez), 2), 20}});
+                }
+        }
+
+        if (a.ventana) {
+            std::printf("\n-- %s: agents through the window (press to summary box) and through "
+                        "the batch program; goal window/batch <= 1.1 --\n",
+                        Modo(forzadas));
+            Linea({{"N", 7},
+                   {"run", 7},
+                   {"window s", 24},
+                   {"TDatos s", 24},
+                   {"lote process s", 24},
+                   {"window/TDatos", 20},
+                   {"goal", 9},
+                   {"window/lote", 20},
+                   {"window peak MB", 20}});
+            for (int n : tamanos)
+                for (int p : {1, 2}) {
+                    Clave w = clave("agentes", n, Variante::Ventana, p),
+                          d = clave("agentes", n, Variante::DatosVentana, p),
+                          l = clave("agentes", n, Variante::Lote, p);
+                    Resumen wd = r.Cociente(w, d);
+                    Linea({{std::to_string(n), 7},
+                           {Pasada(p), 7},
+                           {Celda(r.Segundos(w), 3), 24},
+                           {Celda(r.Segundos(d), 3), 24},
+                           {Celda(r.Segundos(l), 3), 24},
+                           {Celda(wd, 2), 20},
+                           {Meta(wd, 1.1), 9},
+                           {Celda(r.Cociente(w, l), 2), 20},
+                           {Celda(r.Memoria(w), 1), 20}});
+                }
+        }
+
+        std::printf("\n-- %s: engine pages per record, median: read from the file / written / "
+                    "fetched from the cache --\n",
+                    Modo(forzadas));
+        Linea({{"transfer", 12},
+               {"N", 7},
+               {"run", 7},
+               {"TDatos", 26},
+               {"raw", 26},
+               {"raw, lookup once", 26}});
+        for (const std::string& t : a.traspasos)
+            for (int n : tamanos)
+                for (int p : {1, 2})
+                    Linea({{t, 12},
+                           {std::to_string(n), 7},
+                           {Pasada(p), 7},
+                           {Paginas(r, clave(t, n, Variante::Datos, p)), 26},
+                           {Paginas(r, clave(t, n, Variante::Crudo, p)), 26},
+                           {Paginas(r, clave(t, n, Variante::CrudoUnaVez, p)), 26}});
+
+        std::printf("\n-- %s: peak memory of each measured run's process (ru_maxrss), MB --\n",
+                    Modo(forzadas));
+        Linea({{"transfer", 12},
+               {"N", 7},
+               {"run", 7},
+               {"TDatos", 22},
+               {"raw", 22},
+               {"raw, lookup once", 22}});
+        for (const std::string& t : a.traspasos)
+            for (int n : tamanos)
+                for (int p : {1, 2})
+                    Linea({{t, 12},
+                           {std::to_string(n), 7},
+                           {Pasada(p), 7},
+                           {Celda(r.Memoria(clave(t, n, Variante::Datos, p)), 1), 22},
+                           {Celda(r.Memoria(clave(t, n, Variante::Crudo, p)), 1), 22},
+                           {Celda(r.Memoria(clave(t, n, Variante::CrudoUnaVez, p)), 1), 22}});
+    }
+}
