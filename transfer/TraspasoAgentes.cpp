@@ -39,7 +39,8 @@ Traspaso Agentes(TDatos& d) {
         .tabla = "AGENTESVENTA",
         .id = "IDAGENTESVENTA",
         .campoCodigo = "CCODAGE",
-        .codigo = [](const Campos& c) { return c.Texto("CCODAGE"); },
+        // Searched as it is written, so that a code wider than the column is found again.
+        .codigo = [](const Campos& c) { return Primeros(c.Texto("CCODAGE"), 4); },
         .orden = Orden::TransaccionYTextosAntesDelBucle,
         .progreso = "Actualizando Agentes",
         .resumen = {"Agentes Añadidos: ", ",   Actualizados: "},
