@@ -1,0 +1,62 @@
+// Two batch runs of the same transfer on one database through the server: the second waits for
+// the first, and no code ever ends up twice.
+#include "Apoyo.h"
+
+#include <csignal>
+
+namespace {
+
+constexpr const char* kEspera = "Esperando a que termine otro traspaso";
+
+class Concurrencia : public Fallo {
+protected:
+    void Comprobar(const std::string& base) {
+        EXPECT_EQ(Contar(base, "select count(*) from AGENTESVENTA"), static_cast<int>(kAgentes));
+        EXPECT_EQ(Contar(base, "select count(distinct CODIGO) from AGENTESVENTA"),
+                  static_cast<int>(kAgentes))
+            << "a code inserted twice";
+    }
+};
+
+TEST_F(Concurrencia, TheSecondRunWaitsForTheFirstAndNoCodeIsTwice) {
+    std::string base = Remota("orvalia.fdb");
+    EscribirAgentes(origen, kAgentes, "Agente");
+    Proceso primero(Lote(origen, base, "agentes", true));
+    // Held still once it has its turn and has committed a record, so that the second surely
+    // finds it running.
+    ASSERT_GE(primero.EsperarProgreso(1, 60s), 1u) << primero.Terminar(1s).Todo();
+    primero.Senal(SIGSTOP);
+    Proceso segundo(Lote(origen, base));
+    bool espera = segundo.EsperarSalida(kEspera, 30s);
+    primero.Senal(SIGCONT);
+    Fin a = primero.Terminar(120s);
+    Fin b = segundo.Terminar(120s);
+    EXPECT_TRUE(espera) << b.Todo();
+    EXPECT_NE(b.out.find("«AGENTESVENTA»"), std::string::npos)
+        << "says which transfer it waits for\n"
+        << b.out;
+    EXPECT_EQ(a.estado, 0) << a.Todo();
+    EXPECT_EQ(b.estado, 0) << b.Todo();
+    EXPECT_NE(a.out.find("Agentes Añadidos: 3000,   Actualizados: 0"), std::string::npos) << a.out;
+    // Only after the first ended: every code is there already.
+    EXPECT_NE(b.out.find("Agentes Añadidos: 0,   Actualizados: 3000"), std::string::npos) << b.out;
+    Comprobar(base);
+}
+
+TEST_F(Concurrencia, TwoRunsStartedAtOnceInsertEachCodeOnce) {
+    EscribirAgentes(origen, kAgentes, "Agente");
+    for (int vuelta = 0; vuelta < 3; ++vuelta) {
+        SCOPED_TRACE("vuelta " + std::to_string(vuelta));
+        std::string base = Remota("orvalia" + std::to_string(vuelta) + ".fdb");
+        Proceso a(Lote(origen, base)), b(Lote(origen, base));
+        Fin fa = a.Terminar(120s), fb = b.Terminar(120s);
+        EXPECT_EQ(fa.estado, 0) << fa.Todo();
+        EXPECT_EQ(fb.estado, 0) << fb.Todo();
+        long anadidos =
+            NumeroTras(fa.out, "Agentes Añadidos: ") + NumeroTras(fb.out, "Agentes Añadidos: ");
+        EXPECT_EQ(anadidos, static_cast<long>(kAgentes)) << fa.out << fb.out;
+        Comprobar(base);
+    }
+}
+
+} // namespace

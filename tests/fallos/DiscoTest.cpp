@@ -1,0 +1,81 @@
+// A target that cannot be written: the disk full, the database read-only. One error and exit
+// status 2, never a warning for each record; what was committed before stays.
+#include "Apoyo.h"
+
+#include "TestDatabase.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A small memory file system of its own, mounted for one test.
+class DiscoPequeno {
+public:
+    DiscoPequeno(const std::string& ruta, std::uintmax_t bytes) : ruta_(ruta) {
+        fs::create_directory(ruta_);
+        std::string opciones = "size=" + std::to_string(bytes);
+        if (mount("tmpfs", ruta_.c_str(), "tmpfs", 0, opciones.c_str()) == 0)
+            montado_ = true;
+        else
+            error_ = std::strerror(errno);
+    }
+    ~DiscoPequeno() {
+        if (montado_) umount2(ruta_.c_str(), MNT_DETACH);
+    }
+    bool Montado() const { return montado_; }
+    const std::string& Error() const { return error_; }
+
+private:
+    std::string ruta_;
+    bool montado_ = false;
+    std::string error_;
+};
+
+class Disco : public Fallo {
+protected:
+    void UnError(const Fin& f, const std::string& motivo) {
+        EXPECT_FALSE(f.colgado) << f.Todo();
+        EXPECT_EQ(f.estado, 2) << f.Todo();
+        EXPECT_TRUE(f.Lineas("Aviso:").empty()) << f.Todo();
+        EXPECT_EQ(f.Errores().size(), 1u) << "one error, told once\n" << f.Todo();
+        EXPECT_NE(f.err.find(motivo), std::string::npos) << f.Todo();
+    }
+};
+
+TEST_F(Disco, DiskFullMidRun) {
+    // Room for the fixture and a few hundred agents, not for all of them.
+    std::uintmax_t tamano = fs::file_size(TM_TEMPLATE_DB) + 160 * 1024;
+    DiscoPequeno disco(dir.Fichero("disco"), tamano);
+    if (!disco.Montado())
+        GTEST_SKIP() << "no se puede montar un tmpfs pequeño (hace falta ser root con "
+                        "CAP_SYS_ADMIN): "
+                     << disco.Error();
+    std::string fichero = dir.Fichero("disco/orvalia.fdb");
+    CreateFixtureDatabase(fichero);
+    std::string base = servidor().Ruta(fichero);
+    EscribirAgentes(origen, kAgentes, "Agente");
+    Fin f = Ejecutar(Lote(origen, base), 60s);
+    UnError(f, "el disco esté lleno");
+    long confirmados = ConfirmadosSegunElError(f.err);
+    EXPECT_GT(confirmados, 0) << f.Todo();
+    EXPECT_EQ(Contar(base, "select count(*) from AGENTESVENTA"), confirmados)
+        << "the records said to be committed, no more and no fewer";
+    EXPECT_EQ(Contar(base, "select count(distinct CODIGO) from AGENTESVENTA"), confirmados);
+}
+
+TEST_F(Disco, ReadOnlyDatabase) {
+    std::string base = Remota("orvalia.fdb");
+    Herramienta h = Gfix("-mode read_only", base);
+    ASSERT_EQ(h.estado, 0) << h.texto;
+    EscribirAgentes(origen, kAgentes, "Agente");
+    Fin f = Ejecutar(Lote(origen, base), 60s);
+    UnError(f, "La base de datos es de solo lectura");
+    EXPECT_EQ(Contar(base, "select count(*) from AGENTESVENTA"), 0);
+}
+
+} // namespace
