@@ -276,6 +276,21 @@ std::string Validar(const std::string& base) {
     }
 }
 
+Cabecera LeerCabecera(const std::string& fichero) {
+    Cabecera c;
+    c.texto = Orden("fbstat -h " + Comillas(fichero)).texto;
+    auto campo = [&](const std::string& nombre) {
+        std::size_t p = c.texto.find(nombre);
+        if (p == std::string::npos) return -1L;
+        p = c.texto.find_first_of("0123456789", p + nombre.size());
+        return p == std::string::npos ? -1L : std::stol(c.texto.substr(p));
+    };
+    c.interesante = campo("Oldest transaction");
+    c.activa = campo("Oldest active");
+    c.siguiente = campo("Next transaction");
+    return c;
+}
+
 std::vector<std::string> Agentes(const std::string& base) {
     std::vector<std::string> r;
     for (const Row& f :

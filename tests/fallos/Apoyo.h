@@ -87,6 +87,16 @@ Herramienta Gfix(const std::string& argumentos, const std::string& base);
 // output: empty when the database is sound.
 std::string Validar(const std::string& base);
 
+// The transaction numbers in a database file's header page, read with fbstat -h (a plain path,
+// no process holding it). A program that commits and detaches leaves the oldest active one
+// just below the next and the oldest interesting one just below that; one that dies leaves
+// the numbers its connection found when it attached.
+struct Cabecera {
+    long interesante = -1, activa = -1, siguiente = -1;
+    std::string texto;
+};
+Cabecera LeerCabecera(const std::string& fichero);
+
 // The agents as rows of text, every column but the identifier and the date of the run, in
 // code order: what two runs that converge have in common.
 std::vector<std::string> Agentes(const std::string& base);

@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <pthread.h>
 #include <stdexcept>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -153,6 +155,7 @@ Proceso::Proceso(const Opciones& o) {
     if (errores[1] >= 0) close(errores[1]);
     out_ = salida[0];
     err_ = errores[0];
+    if (pipe2(despertar_, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     lector_ = std::thread([this] { Leer(); });
 }
 
@@ -162,15 +165,25 @@ Proceso::~Proceso() {
         waitpid(pid_, nullptr, 0);
     }
     if (lector_.joinable()) lector_.join();
+    close(despertar_[0]);
+    close(despertar_[1]);
 }
 
 void Proceso::Leer() {
-    pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+    pollfd fds[3] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}, {despertar_[0], POLLIN, 0}};
     char buf[8192];
     while (fds[0].fd >= 0 || fds[1].fd >= 0) {
-        if (poll(fds, 2, -1) < 0) {
+        {
+            std::lock_guard<std::mutex> l(m_);
+            fds[1].events = pausa_ ? 0 : POLLIN; // a hang-up is reported all the same
+        }
+        if (poll(fds, 3, -1) < 0) {
             if (errno == EINTR) continue;
             break;
+        }
+        if (fds[2].revents) {
+            char c;
+            (void)!read(despertar_[0], &c, 1);
         }
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0) continue;
@@ -190,6 +203,31 @@ void Proceso::Leer() {
     cerrado_ = true;
     final_ = std::chrono::steady_clock::now();
     cambio_.notify_all();
+}
+
+void Proceso::LeerError(bool si) {
+    {
+        std::lock_guard<std::mutex> l(m_);
+        pausa_ = !si;
+    }
+    char c = 0;
+    (void)!write(despertar_[1], &c, 1);
+}
+
+bool Proceso::EsperarBloqueadoEscribiendo(Plazo plazo) {
+    // /proc/PID/syscall: the number of the call the main thread is blocked in, then its
+    // arguments; write(2, ...) is the bar waiting for room on the terminal.
+    auto hasta = std::chrono::steady_clock::now() +
+                 std::chrono::duration_cast<std::chrono::steady_clock::duration>(plazo);
+    std::string ruta = "/proc/" + std::to_string(pid_) + "/syscall";
+    while (std::chrono::steady_clock::now() < hasta) {
+        std::ifstream f(ruta);
+        long numero = -1;
+        std::string fd;
+        if (f >> numero >> fd && numero == SYS_write && fd == "0x2") return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5)); // polling, bounded by `hasta`
+    }
+    return false;
 }
 
 void Proceso::Senal(int s) {

@@ -61,6 +61,12 @@ public:
     // The last position the bar has shown: records the program has committed and told so.
     std::size_t Progreso() const;
 
+    // Stops and resumes reading its error stream: with its terminal full, the program blocks in
+    // its next write of the bar, which it makes right after committing a record.
+    void LeerError(bool si);
+    // Waits until it is blocked writing to its error stream: between two records, exactly.
+    bool EsperarBloqueadoEscribiendo(Plazo plazo);
+
     // Waits for its end; at the deadline it is killed and reported as hung.
     Fin Terminar(Plazo plazo);
 
@@ -75,6 +81,8 @@ private:
     std::condition_variable cambio_;
     std::string out_texto_, err_texto_;
     bool cerrado_ = false;
+    bool pausa_ = false;
+    int despertar_[2] = {-1, -1}; // wakes the reader when pausa_ changes
     bool esperado_ = false;
     std::chrono::steady_clock::time_point marca_, final_;
 };

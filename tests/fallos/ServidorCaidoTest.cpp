@@ -1,8 +1,9 @@
 // The database goes away under a run: the server killed, or the database shut down by its
 // administrator. The run ends with one error that says so (not a warning per remaining record)
 // and exit status 2; the database is sound afterwards and a new run gives what a clean run
-// gives. Each fault strikes once with the program held still between two records, and then at
-// moments swept over a running transfer, where it lands inside a statement.
+// gives. Each fault strikes once with the program held between two records (blocked writing its
+// progress bar, right after a commit), and then at moments swept over a running transfer, where
+// it lands wherever the program is.
 #include "Apoyo.h"
 
 #include <csignal>
@@ -15,20 +16,23 @@ const std::vector<std::string> kCierre = {"La conexión con la base de datos ha 
 
 class ServidorCaido : public Fallo {
 protected:
-    // Runs the transfer and does `golpe` once the bar has shown `k` records, the program held
-    // still meanwhile or not; checks how it ended and returns the records it had shown as
-    // committed.
-    std::size_t Interrumpir(const std::string& base, std::size_t k, bool quieto,
+    // Runs the transfer and does `golpe` once the bar has shown `k` records, with the program
+    // held between two records or running; checks how it ended and returns the records it had
+    // shown as committed.
+    std::size_t Interrumpir(const std::string& base, std::size_t k, bool entreRegistros,
                             const std::function<void()>& golpe,
                             const std::vector<std::string>& motivos) {
         Proceso p(Lote(origen, base, "agentes", true));
         std::size_t hechos = p.EsperarProgreso(k, 60s);
         EXPECT_GE(hechos, k);
-        if (quieto) p.Senal(SIGSTOP);
+        if (entreRegistros) {
+            p.LeerError(false);
+            EXPECT_TRUE(p.EsperarBloqueadoEscribiendo(30s));
+        }
         golpe();
         hechos = std::max(hechos, p.Progreso());
         p.Marcar();
-        if (quieto) p.Senal(SIGCONT);
+        if (entreRegistros) p.LeerError(true);
         Fin f = p.Terminar(20s);
         colgado_ = f.colgado;
         EXPECT_FALSE(f.colgado) << "still running 20 s after the fault\n" << f.Todo();
@@ -56,20 +60,20 @@ protected:
         EXPECT_EQ(Agentes(base), referencia);
     }
 
-    void ServidorMuerto(std::size_t k, bool quieto, Servidor& srv,
+    void ServidorMuerto(std::size_t k, bool entreRegistros, Servidor& srv,
                         const std::vector<std::string>& referencia, const std::string& nombre) {
         std::string fichero = Base(nombre);
         std::size_t hechos = Interrumpir(
-            srv.Ruta(fichero), k, quieto, [&] { srv.Matar(); }, kPerdida);
+            srv.Ruta(fichero), k, entreRegistros, [&] { srv.Matar(); }, kPerdida);
         srv.Arrancar();
         Converge(srv.Ruta(fichero), hechos, referencia);
     }
 
-    void BaseCerrada(std::size_t k, bool quieto, const std::vector<std::string>& referencia,
+    void BaseCerrada(std::size_t k, bool entreRegistros, const std::vector<std::string>& referencia,
                      const std::string& nombre) {
         std::string base = Remota(nombre);
         std::size_t hechos = Interrumpir(
-            base, k, quieto,
+            base, k, entreRegistros,
             [&] {
                 Herramienta h = Gfix("-shut full -force 0", base);
                 EXPECT_EQ(h.estado, 0) << h.texto;

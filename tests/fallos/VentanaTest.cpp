@@ -46,6 +46,15 @@ protected:
         return f;
     }
     int Agentes() { return Contar(base, "select count(*) from AGENTESVENTA"); }
+    // Read before anything else attaches: what the program's own close left in the header.
+    void CerradaPorElPrograma() {
+        Cabecera c = LeerCabecera(base);
+        EXPECT_EQ(c.activa + 1, c.siguiente)
+            << "the header is not what a commit and a detach leave: the program did not close "
+               "the database itself\n"
+            << c.texto;
+        EXPECT_EQ(c.interesante + 1, c.activa) << "a transaction left undone\n" << c.texto;
+    }
 
     Carpeta casa;
     std::string facturaPlus = casa.Fichero("FacturaPlus");
@@ -58,6 +67,7 @@ TEST_F(Ventana, SigtermWithTheSummaryOfATransferOpen) {
         << p.Terminar(1s).Todo();
     Fin f = Terminar(p);
     EXPECT_EQ(f.estado, 0) << f.Todo();
+    CerradaPorElPrograma();
     EXPECT_EQ(Agentes(), static_cast<int>(kAgentes));
     EXPECT_EQ(Contar(base, "select count(distinct CODIGO) from AGENTESVENTA"),
               static_cast<int>(kAgentes));
@@ -72,6 +82,7 @@ TEST_F(Ventana, SigtermIdleAfterATransfer) {
     EXPECT_EQ(f.err.find("pulsador: caja", f.err.find("pulsador: aceptada")), std::string::npos)
         << "no box (an error at the close) after the summary\n"
         << f.Todo();
+    CerradaPorElPrograma();
     EXPECT_EQ(Agentes(), static_cast<int>(kAgentes));
     EXPECT_EQ(Validar(base), "");
 }
@@ -85,6 +96,7 @@ TEST_F(Ventana, SigtermDuringATransfer) {
     EXPECT_EQ(f.err.find("pulsador: caja"), std::string::npos)
         << "stopped after a record: neither a summary nor an error\n"
         << f.Todo();
+    CerradaPorElPrograma();
     int hechos = Agentes();
     EXPECT_LT(hechos, static_cast<int>(kAgentes)) << "it did not stop";
     EXPECT_EQ(Contar(base, "select count(distinct CODIGO) from AGENTESVENTA"), hechos);
