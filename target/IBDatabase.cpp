@@ -128,6 +128,16 @@ void IBDatabase::Detach() {
     CheckStatus(st, "desconectar de " + nombre_);
 }
 
+void IBDatabase::Comprobar() {
+    if (!Connected()) return;
+    const char pregunta[] = {isc_info_ods_version, isc_info_end};
+    char respuesta[32];
+    ISC_STATUS_ARRAY st;
+    AntesDeLlamarAFirebird();
+    isc_database_info(st, &handle_, sizeof pregunta, pregunta, sizeof respuesta, respuesta);
+    CheckStatus(st, "comprobar la conexión con " + nombre_);
+}
+
 void IBDatabase::CancelarOperacion() noexcept {
     const int guardado = errno; // a signal handler must leave errno as it found it
     isc_db_handle h = cancelable_.load();

@@ -31,6 +31,11 @@ public:
     // error thrown.
     void Close();
 
+    // Asks the server something trivial: throws the FbError of a connection that no longer works
+    // (the link lost, the database shut down), to tell such a failure from the odd error the
+    // statement that met it may have given.
+    void Comprobar();
+
     // Interrupts what this connection is doing or waiting for in another thread (a lock wait,
     // a long statement): that call fails with an FbError whose Cancelada() is true. Safe from a
     // signal handler or another thread; does nothing when not connected.

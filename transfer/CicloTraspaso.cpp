@@ -63,6 +63,18 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
         });
         if (!turno->Obtenido()) return false;
     }
+    try {
+        return Recorrer(t);
+    } catch (const FbError& e) {
+        // The connection is gone or the database shut: taking the mark back would wait on it
+        // for ever; the mark goes with the connection.
+        if (e.AfectaALaBase() && turno) turno->Abandonar();
+        throw;
+    }
+}
+
+bool TDatos::Recorrer(const Traspaso& t) {
+    SourceQuery& q = *t.consulta;
     if (t.orden == Orden::TransaccionYTextosAntesDelBucle) {
         IniciarSiHaceFalta();
         PonerTextos(t);
@@ -81,11 +93,14 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
         try {
             IniciarSiHaceFalta();
             Registro(t, campos, busqueda, clave);
-            q.Next();
             ++pendientes;
-            Confirmar(pendientes, confirmados, q.Eof());
+            // Committed before the source moves on: a table that fails to move on then leaves
+            // this record committed, as the count says, not waiting for the closing commit.
+            Confirmar(pendientes, confirmados, false);
+            q.Next();
+            if (q.Eof()) Confirmar(pendientes, confirmados, true);
         } catch (...) {
-            Detenido(t, confirmados);
+            Detenido(t, pendientes, confirmados);
         }
         interfaz_.AtenderMensajes(r);
         if (SenalRecibida()) parada_ = true;
@@ -206,32 +221,59 @@ void TDatos::RevisarCodigo(const Traspaso& t, const Campos& campos,
                ": los dos acabarán en una sola fila");
 }
 
-void TDatos::Detenido(const Traspaso& t, std::size_t confirmados) {
+void TDatos::Detenido(const Traspaso& t, std::size_t& pendientes, std::size_t& confirmados) {
     const RegistroEnCurso& r = registro_;
-    std::string contexto = "El traspaso a " + t.tabla + " se ha detenido en el registro " +
-                           std::to_string(r.posicion) + " de " + std::to_string(r.total) + " de " +
-                           r.consulta + (r.codigo.empty() ? "" : " (código «" + r.codigo + "»)") +
-                           "; " + std::to_string(confirmados) +
-                           (confirmados == 1 ? " registro anterior quedó confirmado"
-                                             : " registros anteriores quedaron confirmados") +
-                           ".\n";
+    auto contexto = [&] {
+        return "El traspaso a " + t.tabla + " se ha detenido en el registro " +
+               std::to_string(r.posicion) + " de " + std::to_string(r.total) + " de " + r.consulta +
+               (r.codigo.empty() ? "" : " (código «" + r.codigo + "»)") + "; " +
+               std::to_string(confirmados) +
+               (confirmados == 1 ? " registro anterior quedó confirmado"
+                                 : " registros anteriores quedaron confirmados") +
+               ".\n";
+    };
+    // Whole records not yet committed (with grouped commits) are committed before the error
+    // goes on, unless the database can take nothing more or the operator asked to stop.
+    auto confirmarLoPendiente = [&] {
+        try {
+            Confirmar(pendientes, confirmados, true);
+        } catch (const std::exception&) {
+            // They wait for the closing commit, as the count says.
+        }
+    };
     try {
         throw;
     } catch (const FbError& e) {
-        if (e.Cancelada() && IBTransaction1().InTransaction()) {
+        if (e.Cancelada()) {
             // Asked to stop in the middle of a record: none of its work stays.
             try {
-                IBTransaction1().Rollback();
+                if (IBTransaction1().InTransaction()) IBTransaction1().Rollback();
             } catch (const std::exception&) {
                 // Undone by the engine when the connection goes.
             }
+            throw e.ConContexto(contexto());
+        }
+        if (!e.AfectaALaBase()) {
+            // A statement can meet a database shut down under it with an odd error of its own;
+            // the connection itself says what really happened.
+            try {
+                IBDatabase1().Comprobar();
+            } catch (const FbError& causa) {
+                if (causa.AfectaALaBase()) {
+                    if (causa.ConexionPerdida()) conexionPerdida_ = true;
+                    throw causa.ConContexto(contexto());
+                }
+            }
+            confirmarLoPendiente();
         }
         if (e.ConexionPerdida()) conexionPerdida_ = true;
-        throw e.ConContexto(contexto);
+        throw e.ConContexto(contexto());
     } catch (const DbfError& e) {
-        throw DbfError(contexto + e.what());
+        confirmarLoPendiente();
+        throw DbfError(contexto() + e.what());
     } catch (const std::exception& e) {
-        throw Error(contexto + e.what());
+        confirmarLoPendiente();
+        throw Error(contexto() + e.what());
     }
 }
 

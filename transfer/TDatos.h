@@ -128,7 +128,9 @@ private:
     bool EjecutarTraspaso(const Traspaso& t);
     void Registro(const Traspaso& t, const Campos& campos, const std::string& busqueda,
                   const std::string& clave);
-    [[noreturn]] void Detenido(const Traspaso& t, std::size_t confirmados);
+    bool Recorrer(const Traspaso& t);
+    [[noreturn]] void Detenido(const Traspaso& t, std::size_t& pendientes,
+                               std::size_t& confirmados);
     void AvisarDeLaTabla(const SourceQuery& q);
     void Confirmar(std::size_t& pendientes, std::size_t& confirmados, bool alFinal);
     void Revisar(const Traspaso& t, const Campos& campos, const std::string& busqueda,

@@ -20,6 +20,8 @@ public:
     Turno& operator=(const Turno&) = delete;
 
     bool Obtenido() const { return obtenido_; }
+    // The connection can take nothing more: the mark is left to go with it.
+    void Abandonar() { obtenido_ = false; }
 
 private:
     IBDatabase& db_;
