@@ -9,6 +9,9 @@
 #include <QFontDatabase>
 #include <QTimer>
 
+#include <cstdio>
+#include <unistd.h>
+
 namespace {
 
 void PonerFuente(QApplication& app) {
@@ -33,9 +36,9 @@ int main(int argc, char** argv) {
     app.setDesktopFileName(QStringLiteral("traspaso-maestros")); // the installed entry and icon
     PonerFuente(app);
     ReporteroVentana reportero;
-    TDatos Datos(reportero);
     int resultado = 0;
     {
+        TDatos Datos(reportero);
         TForm1 Form1(Datos);
         reportero.form = &Form1;
         Form1.show();
@@ -52,5 +55,9 @@ int main(int argc, char** argv) {
         resultado = app.exec();
         reportero.form = nullptr;
     } // the window goes before the data module
+    if (TDatos::HayConexionesAbandonadas()) {
+        std::fflush(nullptr);
+        _exit(resultado); // past the client library's clean-up, which crashes on such a connection
+    }
     return resultado;
 }

@@ -99,6 +99,10 @@ bool FbError::ConexionPerdida() const {
            Alguno(gdscodes_, kBaseCerrada);
 }
 
+bool FbError::Cerrada() const {
+    return Alguno(gdscodes_, kConexionCerrada) || Alguno(gdscodes_, kBaseCerrada);
+}
+
 bool FbError::AfectaALaBase() const {
     return ConexionPerdida() || Cancelada() || Alguno(gdscodes_, kSoloLectura) ||
            Alguno(gdscodes_, kFichero) || Alguno(gdscodes_, kNoEsBase) ||

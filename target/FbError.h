@@ -29,6 +29,9 @@ public:
     // The connection itself is gone (the link lost, the connection or the database shut down):
     // nothing more can be done through it.
     bool ConexionPerdida() const;
+    // The server shut this connection or the whole database: a further call on the connection
+    // may wait for an answer that never comes.
+    bool Cerrada() const;
     // Another user of the database holds the row: a lock conflict or time-out, a deadlock, an
     // update conflict. The same statement may succeed once that user commits.
     bool FilaEnUso() const;

@@ -138,6 +138,14 @@ void IBDatabase::Comprobar() {
     CheckStatus(st, "comprobar la conexión con " + nombre_);
 }
 
+void IBDatabase::Abandonar() noexcept {
+    if (!Connected()) return;
+    if (transaccion_ && transaccion_->InTransaction()) transaccion_->Forget();
+    cancelable_ = 0;
+    handle_ = 0;
+    ++generacion_;
+}
+
 void IBDatabase::CancelarOperacion() noexcept {
     const int guardado = errno; // a signal handler must leave errno as it found it
     isc_db_handle h = cancelable_.load();

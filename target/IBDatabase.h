@@ -36,6 +36,11 @@ public:
     // statement that met it may have given.
     void Comprobar();
 
+    // Lets go of a connection that the server has shut or lost, without a word to the library:
+    // after a shutdown, a commit or a detach on it can wait for an answer that never comes. Its
+    // transaction is forgotten; the server undid or will undo what was not committed.
+    void Abandonar() noexcept;
+
     // Interrupts what this connection is doing or waiting for in another thread (a lock wait,
     // a long statement): that call fails with an FbError whose Cancelada() is true. Safe from a
     // signal handler or another thread; does nothing when not connected.

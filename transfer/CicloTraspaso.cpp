@@ -69,6 +69,7 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
         // The connection is gone or the database shut: taking the mark back would wait on it
         // for ever; the mark goes with the connection.
         if (e.AfectaALaBase() && turno) turno->Abandonar();
+        if (e.Cerrada()) AbandonarConexion();
         throw;
     }
 }

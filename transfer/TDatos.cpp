@@ -57,6 +57,15 @@ const std::string& TDatos::RutaDestino() const {
 }
 
 void TDatos::Cerrar() {
+    // A connection the server has shut is let go without a commit that would never be answered.
+    try {
+        IBDatabase1().Comprobar();
+    } catch (const FbError& e) {
+        if (e.Cerrada()) {
+            AbandonarConexion();
+            conexionPerdida_ = true;
+        }
+    }
     // A dry run or a review leaves the target as it was.
     if (modo_ != Modo::Traspaso && IBTransaction1().InTransaction()) IBTransaction1().Rollback();
     // Closing commits the transaction first; after a lost link that fails once more, and the
@@ -67,6 +76,19 @@ void TDatos::Cerrar() {
         if (!(conexionPerdida_ && e.ConexionPerdida())) throw;
     }
     origen_->EliminarAlias();
+}
+
+namespace {
+bool conexionesAbandonadas = false;
+} // namespace
+
+void TDatos::AbandonarConexion() {
+    IBDatabase1().Abandonar();
+    conexionesAbandonadas = true;
+}
+
+bool TDatos::HayConexionesAbandonadas() {
+    return conexionesAbandonadas;
 }
 
 void TDatos::CancelarOperacion() noexcept {

@@ -96,6 +96,11 @@ public:
     static int SenalRecibida(); // the signal's number, 0 when none came
     static void SenalAtendida();
 
+    // Whether a connection that the server shut was let go without the library's knowledge
+    // (a call on it could wait for ever). The library's own clean-up at exit then crashes on
+    // it, so a program that sees this ends with _exit once its output is flushed.
+    static bool HayConexionesAbandonadas();
+
     // The data objects, for the transfers' mappings and for tests.
     Session& Session1();
     SourceQuery& qArticulos();
@@ -125,6 +130,7 @@ public:
 
 private:
     struct Destino;
+    void AbandonarConexion();
     bool EjecutarTraspaso(const Traspaso& t);
     void Registro(const Traspaso& t, const Campos& campos, const std::string& busqueda,
                   const std::string& clave);

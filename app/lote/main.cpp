@@ -2,9 +2,11 @@
 #include "Empresa.h"
 #include "Empresas.h"
 #include "Opciones.h"
+#include "TDatos.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 
 #ifndef TM_VERSION
 #define TM_VERSION "0"
@@ -28,7 +30,14 @@ int main(int argc, char** argv) {
         std::printf("traspaso-maestros-lote %s\n", TM_VERSION);
         return 0;
     }
-    if (o.empresas.empty()) return EjecutarEmpresa(o);
+    if (o.empresas.empty()) {
+        int estado = EjecutarEmpresa(o);
+        if (TDatos::HayConexionesAbandonadas()) {
+            std::fflush(nullptr);
+            _exit(estado);
+        }
+        return estado;
+    }
     try {
         return EjecutarEmpresas(o, std::filesystem::read_symlink("/proc/self/exe").string());
     } catch (const std::exception& e) {
