@@ -74,8 +74,10 @@ Resumen Resultados::Crecimiento(const Clave& a, const Clave& b) const {
 
 namespace {
 
+using Celdas = std::vector<std::pair<std::string, std::size_t>>; // text and width
+
 // One table line: each cell left-aligned in its width.
-void Linea(const std::vector<std::pair<std::string, std::size_t>>& celdas) {
+void Linea(const Celdas& celdas) {
     std::string l;
     for (const auto& [texto, ancho] : celdas)
         l += Col(texto, ancho);
@@ -104,12 +106,11 @@ void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e) {
                     "rounds; rec/s from the median ==\n",
                     Modo(forzadas), a.repeticiones);
         if (auto l = e.latenciaMs.find(forzadas); l != e.latenciaMs.end())
-            std::printf("disk meanwhile: a synchronous 4 KiB write took %s ms (sampled once per "
-                        "round)\n",
-                        Texto(Resumir(l->second), 2).c_str());
-        std::vector<std::pair<std::string, std::size_t>> cabecera = {
-            {"transfer", 12}, {"N", 7},      {"run", 7},   {"TDatos s", 24},
-            {"rec/s", 7},     {"raw s", 24}, {"rec/s", 7}, {"TDatos/raw", 20}};
+            std::printf("disk meanwhile: a synchronous 4 KiB write took %s ms (sampled %s)\n",
+                        Texto(Resumir(l->second), 2).c_str(),
+                        forzadas ? "before every fresh target" : "once per round");
+        Celdas cabecera = {{"transfer", 12}, {"N", 7},      {"run", 7},   {"TDatos s", 24},
+                           {"rec/s", 7},     {"raw s", 24}, {"rec/s", 7}, {"TDatos/raw", 20}};
         if (a.unaVez) {
             cabecera.push_back({"raw, lookup once s", 24});
             cabecera.push_back({"TDatos/raw once", 20});
@@ -120,15 +121,14 @@ void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e) {
                 for (int p : {1, 2}) {
                     Clave d = clave(t, n, Variante::Datos, p), c = clave(t, n, Variante::Crudo, p),
                           u = clave(t, n, Variante::CrudoUnaVez, p);
-                    std::vector<std::pair<std::string, std::size_t>> fila = {
-                        {t, 12},
-                        {std::to_string(n), 7},
-                        {Pasada(p), 7},
-                        {Celda(r.Segundos(d), 3), 24},
-                        {PorSegundo(r.Segundos(d), n), 7},
-                        {Celda(r.Segundos(c), 3), 24},
-                        {PorSegundo(r.Segundos(c), n), 7},
-                        {Celda(r.Cociente(d, c), 2), 20}};
+                    Celdas fila = {{t, 12},
+                                   {std::to_string(n), 7},
+                                   {Pasada(p), 7},
+                                   {Celda(r.Segundos(d), 3), 24},
+                                   {PorSegundo(r.Segundos(d), n), 7},
+                                   {Celda(r.Segundos(c), 3), 24},
+                                   {PorSegundo(r.Segundos(c), n), 7},
+                                   {Celda(r.Cociente(d, c), 2), 20}};
                     if (a.unaVez) {
                         fila.push_back({Celda(r.Segundos(u), 3), 24});
                         fila.push_back({Celda(r.Cociente(d, u), 2), 20});
@@ -141,24 +141,23 @@ void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e) {
             std::printf("\n-- %s: time per record at %d over that at %d, median [min–max] of "
                         "the rounds; goal <= 1.3 for every transfer --\n",
                         Modo(forzadas), n1, n0);
-            Linea({{"transfer", 12},
-                   {"run", 7},
-                   {"TDatos", 20},
-                   {"goal", 9},
-                   {"raw", 20},
-                   {"raw, lookup once", 20}});
+            Celdas titulos = {
+                {"transfer", 12}, {"run", 7}, {"TDatos", 20}, {"goal", 9}, {"raw", 20}};
+            if (a.unaVez) titulos.push_back({"raw, lookup once", 20});
+            Linea(titulos);
             for (const std::string& t : a.traspasos)
                 for (int p : {1, 2}) {
                     auto g = [&](Variante v) {
                         return r.Crecimiento(clave(t, n0, v, p), clave(t, n1, v, p));
                     };
                     Resumen d = g(Variante::Datos);
-                    Linea({{t, 12},
-                           {Pasada(p), 7},
-                           {Celda(d, 2), 20},
-                           {Meta(d, 1.3), 9},
-                           {Celda(g(Variante::Crudo), 2), 20},
-                           {Celda(g(Variante::CrudoUnaVez), 2), 20}});
+                    Celdas fila = {{t, 12},
+                                   {Pasada(p), 7},
+                                   {Celda(d, 2), 20},
+                                   {Meta(d, 1.3), 9},
+                                   {Celda(g(Variante::Crudo), 2), 20}};
+                    if (a.unaVez) fila.push_back({Celda(g(Variante::CrudoUnaVez), 2), 20});
+                    Linea(fila);
                 }
         }
 
@@ -196,38 +195,39 @@ void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e) {
         std::printf("\n-- %s: engine pages per record, median: read from the file / written / "
                     "fetched from the cache --\n",
                     Modo(forzadas));
-        Linea({{"transfer", 12},
-               {"N", 7},
-               {"run", 7},
-               {"TDatos", 26},
-               {"raw", 26},
-               {"raw, lookup once", 26}});
+        Celdas titulos = {{"transfer", 12}, {"N", 7}, {"run", 7}, {"TDatos", 26}, {"raw", 26}};
+        if (a.unaVez) titulos.push_back({"raw, lookup once", 26});
+        Linea(titulos);
         for (const std::string& t : a.traspasos)
             for (int n : tamanos)
-                for (int p : {1, 2})
-                    Linea({{t, 12},
-                           {std::to_string(n), 7},
-                           {Pasada(p), 7},
-                           {Paginas(r, clave(t, n, Variante::Datos, p)), 26},
-                           {Paginas(r, clave(t, n, Variante::Crudo, p)), 26},
-                           {Paginas(r, clave(t, n, Variante::CrudoUnaVez, p)), 26}});
+                for (int p : {1, 2}) {
+                    Celdas fila = {{t, 12},
+                                   {std::to_string(n), 7},
+                                   {Pasada(p), 7},
+                                   {Paginas(r, clave(t, n, Variante::Datos, p)), 26},
+                                   {Paginas(r, clave(t, n, Variante::Crudo, p)), 26}};
+                    if (a.unaVez)
+                        fila.push_back({Paginas(r, clave(t, n, Variante::CrudoUnaVez, p)), 26});
+                    Linea(fila);
+                }
 
         std::printf("\n-- %s: peak memory of each measured run's process (ru_maxrss), MB --\n",
                     Modo(forzadas));
-        Linea({{"transfer", 12},
-               {"N", 7},
-               {"run", 7},
-               {"TDatos", 22},
-               {"raw", 22},
-               {"raw, lookup once", 22}});
+        titulos = {{"transfer", 12}, {"N", 7}, {"run", 7}, {"TDatos", 22}, {"raw", 22}};
+        if (a.unaVez) titulos.push_back({"raw, lookup once", 22});
+        Linea(titulos);
         for (const std::string& t : a.traspasos)
             for (int n : tamanos)
-                for (int p : {1, 2})
-                    Linea({{t, 12},
-                           {std::to_string(n), 7},
-                           {Pasada(p), 7},
-                           {Celda(r.Memoria(clave(t, n, Variante::Datos, p)), 1), 22},
-                           {Celda(r.Memoria(clave(t, n, Variante::Crudo, p)), 1), 22},
-                           {Celda(r.Memoria(clave(t, n, Variante::CrudoUnaVez, p)), 1), 22}});
+                for (int p : {1, 2}) {
+                    Celdas fila = {{t, 12},
+                                   {std::to_string(n), 7},
+                                   {Pasada(p), 7},
+                                   {Celda(r.Memoria(clave(t, n, Variante::Datos, p)), 1), 22},
+                                   {Celda(r.Memoria(clave(t, n, Variante::Crudo, p)), 1), 22}};
+                    if (a.unaVez)
+                        fila.push_back(
+                            {Celda(r.Memoria(clave(t, n, Variante::CrudoUnaVez, p)), 1), 22});
+                    Linea(fila);
+                }
     }
 }
