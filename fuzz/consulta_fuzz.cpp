@@ -8,9 +8,9 @@
 //   input = [layout byte] text '\n' parameter '\n' table bytes
 #include "Layouts.h"
 #include "LocalSql.h"
+#include "MensajeValido.h"
 #include "Session.h"
 #include "SourceQuery.h"
-#include "Utf8.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -76,17 +76,6 @@ const std::vector<FieldDecl>& SourceLayout(unsigned choice) {
         LayoutArticulos,  LayoutFamilias, LayoutStock,       LayoutArticulosNombreLargo,
         LayoutProvincias, LayoutClientes, LayoutProveedores, LayoutAgentesVenta};
     return kLayouts[choice % 8]();
-}
-
-void CheckMessage(const Error& e) {
-    std::string_view m = e.what();
-    for (std::size_t i = 0; i < m.size();) {
-        char32_t cp = 0;
-        if (!utf8::Next(m, i, cp)) { // raw bytes reached a message
-            std::fprintf(stderr, "message is not UTF-8: %s\n", e.what());
-            std::abort();
-        }
-    }
 }
 
 template <typename F> void Absorb(F&& f) {

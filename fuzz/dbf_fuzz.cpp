@@ -1,7 +1,7 @@
 // libFuzzer target for the dBase reader: any bytes must give a table or a DbfError, never a
 // crash, a hang or a read outside the file; and every message must be UTF-8.
 #include "DbfTable.h"
-#include "Utf8.h"
+#include "MensajeValido.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,20 +11,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-namespace {
-
-void CheckMessage(const DbfError& e) {
-    std::string_view m = e.what();
-    for (std::size_t i = 0; i < m.size();) {
-        char32_t cp = 0;
-        if (!utf8::Next(m, i, cp)) { // raw bytes reached a message
-            std::fprintf(stderr, "message is not UTF-8: %s\n", e.what());
-            std::abort();
-        }
-    }
-}
-
-} // namespace
+namespace {} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int fd = memfd_create("dbf", 0);
