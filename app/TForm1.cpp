@@ -160,11 +160,10 @@ void TForm1::Aviso(const std::string& texto) {
 }
 
 void TForm1::AtenderMensajes() {
-    // The model follows every record (it only counts rows) and input is handled every record,
-    // but painting the grid costs far more than a record: it is shown at a rate a person can
-    // follow, and always before a box and at the end.
-    modelo_->Actualizar();
-    if (!refresco_.isValid() || refresco_.hasExpired(kRefrescoMs)) {
+    // Input is handled at every record. The grid is not: each row it takes lays it out again,
+    // which costs far more than the record itself; it catches up with the walk at a rate a
+    // person can follow, and always before a box and at the end.
+    if (!refresco_.isValid() || refresco_.hasExpired(refrescoMs_)) {
         MostrarRejilla();
         QCoreApplication::processEvents();
         DBGrid1->setUpdatesEnabled(false);
@@ -183,6 +182,7 @@ void TForm1::Nota(const std::string& texto) {
 }
 
 void TForm1::MostrarRejilla() {
+    modelo_->Actualizar();
     DBGrid1->setUpdatesEnabled(true);
     if (int n = modelo_->rowCount(); n > 0) DBGrid1->scrollTo(modelo_->index(n - 1, 0));
 }

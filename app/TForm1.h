@@ -46,6 +46,11 @@ public:
     QLabel* TextoEstado; // the status bar's one text
     QLabel* TextoNotas;  // the code page of the tables read, at its right
 
+    // How often the grid catches up with a running walk: ten times a second, which a person can
+    // follow and which costs little beside the records (0 for every record).
+    static constexpr int kRefrescoMs = 100;
+    void SetRefrescoMs(int ms) { refrescoMs_ = ms; }
+
     // Shows an error that escaped a handler, as the application's error box does.
     static void MostrarError(QWidget* padre, const QString& mensaje);
 
@@ -76,7 +81,7 @@ private:
     TDatos& datos_;
     ModeloConsulta* modelo_;
     bool mostrado_ = false;
-    QElapsedTimer refresco_; // since the grid was last painted during a run
-    static constexpr int kRefrescoMs = 40;
+    QElapsedTimer refresco_; // since the grid last caught up during a run
+    int refrescoMs_ = kRefrescoMs;
     bool cierrePendiente_ = false;
 };

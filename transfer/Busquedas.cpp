@@ -27,16 +27,25 @@ std::optional<int32_t> TDatos::BuscarIdFamilia(const std::string& codigo) {
 int32_t TDatos::BuscarId(const std::vector<std::string>& texto, const std::string& codigo,
                          const std::string& columna) {
     if (codigo.empty()) return 0;
-    IBQuery consulta(IBDatabase1(), IBTransaction1()); // closed by its destructor on every path
-    consulta.SetText(texto);
+    // Like a query of its own: it connects and starts the transaction when they are not there,
+    // and then commits retaining what it started.
+    Conectar();
+    bool propia = !IBTransaction1().InTransaction();
+    if (propia) IBTransaction1().StartTransaction();
+    IBSQL& s = destino_->IBSQLBusqueda;
+    s.Close();
+    s.SetText(texto);
+    int32_t id = 0;
     try {
-        consulta.ParamByName("PARCODIGO").SetAsString(codigo);
+        s.ParamByName("PARCODIGO").SetAsString(codigo);
+        s.ExecQuery();
+        IBField& f = s.FieldByName(columna);
+        id = f.IsNull() ? 0 : f.AsInteger();
+        s.Close();
     } catch (const ValorNoAdmitido&) {
         return 0; // a code its column cannot hold is in no row
     }
-    consulta.Open();
-    int32_t id = consulta.FieldIsNull(columna) ? 0 : consulta.FieldAsInteger(columna);
-    consulta.Close();
+    if (propia && IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
     return id;
 }
 

@@ -15,4 +15,7 @@ struct TDatos::Destino {
     IBSQL IBSQLInsert{IBDatabase1, IBTransaction1};
     IBSQL IBSQLUpdate{IBDatabase1, IBTransaction1};
     IBQuery IBQueryFamiliasArticulos{IBDatabase1, IBTransaction1};
+    // The payment-method and agent lookups: one statement kept for both, so that their texts
+    // stay prepared from one record to the next.
+    IBSQL IBSQLBusqueda{IBDatabase1, IBTransaction1};
 };

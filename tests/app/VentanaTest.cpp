@@ -53,6 +53,7 @@ public:
         connect(&timer_, &QTimer::timeout, this, [this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || !box->isVisible()) return;
+            if (alVer) alVer();
             Caja c{box->windowTitle(), box->text(), box->icon(), {}};
             for (QAbstractButton* b : box->buttons())
                 c.botones << b->text();
@@ -62,6 +63,7 @@ public:
         timer_.start();
     }
     std::vector<Caja> cajas;
+    std::function<void()> alVer; // when a box is seen, before it is answered
 
 private:
     QTimer timer_;
@@ -87,6 +89,7 @@ class VentanaTest : public QObject {
         rep = std::make_unique<Reportero>();
         datos = std::make_unique<TDatos>(*rep);
         form = std::make_unique<TForm1>(*datos);
+        form->SetRefrescoMs(0); // the grid catches up at every record, so that it can be followed
         rep->form = form.get();
         form->DirectoryEditDatosFacturaPlus->setText(QString::fromStdString(carpeta));
         form->FilenameEditRutaGDB->setText(QString::fromStdString(base));
@@ -268,6 +271,29 @@ private slots:
         QVERIFY(!rep->estados.contains("Actualizando Artículos"));
         form->close();
         QCOMPARE(Leer(base, "select count(*) as N from ARTICULOS", "N"), std::string("0"));
+    }
+
+    void gridCatchesUpAtAHumanRateAndAlwaysBeforeABox() {
+        std::vector<Fila> filas;
+        for (int i = 1; i <= 60; ++i)
+            filas.push_back({{"CCODAGE", std::to_string(100 + i)},
+                             {"EMAIL", i == 40 ? std::string(45, 'e') : std::string()}});
+        WriteFacturaPlusTable(carpeta, "agentes", filas);
+        Abrir();
+        form->SetRefrescoMs(3600 * 1000); // longer than the run: only the first record and boxes
+        Contestador c;
+        QList<int> filasEnCaja, vistas;
+        c.alVer = [&] { filasEnCaja << form->DBGrid1->model()->rowCount(); };
+        rep->alAtender = [&] { vistas << form->DBGrid1->model()->rowCount(); };
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QCOMPARE(c.cajas.size(), std::size_t(2));
+        QCOMPARE(filasEnCaja, (QList<int>{40, 0})); // caught up before the warning; closed by the summary
+        QCOMPARE(vistas.size(), 60);
+        QCOMPARE(vistas.first(), 2); // the first record is shown at once
+        QCOMPARE(vistas[38], 2);     // and then not at every record
+        QCOMPARE(vistas[39], 40);
+        QCOMPARE(vistas[58], 40);
+        QCOMPARE(form->DBGrid1->model()->rowCount(), 0); // the query closed at the end
     }
 
     void missingTableGivesOneErrorBox() {
