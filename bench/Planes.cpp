@@ -112,13 +112,6 @@ Plan Proveedores(TDatos& d, int n, const Referencias& r) {
     return p;
 }
 
-const char* const kDomicilioCobro =
-    "UPDATE DomiciliosCobro SET NOMBRE = :ParNOMBRE, DIRECCION = :ParDIRECCION, LOCALIDAD = "
-    ":ParLOCALIDAD, CODIGOPOSTAL = :ParCODIGOPOSTAL, PROVINCIA = :ParPROVINCIA, PAIS = :ParPAIS, "
-    "TELEFONO1 = :ParTELEFONO1, FAX = :ParFAX, CODIGOBANCO = :ParCODIGOBANCO, CODIGOSUCURSAL = "
-    ":ParCODIGOSUCURSAL, NUMEROCUENTA = :ParNUMEROCUENTA WHERE (CLIENTE = :ParCLIENTE) AND "
-    "(DomicilioPrincipal = 1) ";
-
 Plan Clientes(TDatos& d, int n, const Referencias& r) {
     auto prov =
         std::make_shared<std::unordered_map<std::string, std::string>>(NombresDeProvincia());
@@ -172,7 +165,7 @@ Plan Clientes(TDatos& d, int n, const Referencias& r) {
                                          ? std::optional<int32_t>(agente->second)
                                          : std::nullopt);
     };
-    p.despues.push_back({kDomicilioCobro, "PARCLIENTE", [n](Valores& v, int i) {
+    p.despues.push_back({kDomicilioCobroCliente, "PARCLIENTE", [n](Valores& v, int i) {
                              Fila f = generador::Cliente(i, n);
                              v.Texto("PARNOMBRE", Primeros(Texto(f, "CNBRBCO"), 35));
                              v.Texto("PARDIRECCION", Primeros(Texto(f, "CDIRBCO"), 35));
@@ -199,30 +192,6 @@ Plan Familias(TDatos& d, int n) {
         v.Texto("NOMBRE", Texto(f, "CNOMFAM"));
     };
     return p;
-}
-
-const char* const kPrecios =
-    "UPDATE IntervalosTarifasArticulos SET IMPORTEVENTA = :ParPVP,     IMPORTEVENTACONIVA = "
-    ":ParPVPConIVA,     PORCENTAJEBENEFICIO = :ParBENEFICIO WHERE (Desde = 1) AND "
-    "(TarifaArticulo = (   SELECT MIN(IdTarifasArticulos)   FROM TarifasArticulos   WHERE "
-    "(Tarifa = 1) AND (Articulo = :ParArticulo) ))";
-
-const char* const kStock =
-    "UPDATE ARTICULOSALMACEN SET STOCKMAXIMO1 = :STOCKMAXIMO,     STOCKMINIMO1 = :STOCKMINIMO,   "
-    "  STOCKINICIAL1 = :STOCKACTUAL,     STOCKACTUAL1 = :STOCKACTUAL WHERE (ALMACEN = 1) AND "
-    "(ARTICULOCARACTERISTICA = :ParArticulo)";
-
-int32_t TipoCodigoBarras(int32_t tipo) {
-    switch (tipo) {
-    case 2:
-        return 1;
-    case 3:
-        return 3;
-    case 4:
-        return 7;
-    default:
-        return 0;
-    }
 }
 
 std::string NombreLargo(int i) {
@@ -307,13 +276,13 @@ Plan Articulos(TDatos& d, int n) {
         v.Fecha("FECHA_FIN_OFERTA_WEB", ts);
         v.Texto("TIPODIMENSIONARTICULO", "A");
     };
-    p.despues.push_back({kPrecios, "PARARTICULO", [n](Valores& v, int i) {
+    p.despues.push_back({kPreciosArticulo, "PARARTICULO", [n](Valores& v, int i) {
                              Fila f = generador::Articulo(i, n);
                              v.Simple("PARPVP", Numero(f, "NPVP"));
                              v.Simple("PARPVPCONIVA", Numero(f, "NPCONIVA"));
                              v.Simple("PARBENEFICIO", Numero(f, "NBENEFPVP"));
                          }});
-    p.despues.push_back({kStock, "PARARTICULO", [n](Valores& v, int i) {
+    p.despues.push_back({kStockArticulo, "PARARTICULO", [n](Valores& v, int i) {
                              Fila f = generador::Articulo(i, n);
                              v.Simple("STOCKMAXIMO", Numero(f, "NSTOCKMAX"));
                              v.Simple("STOCKMINIMO", Numero(f, "NSTOCKMIN"));

@@ -68,3 +68,16 @@ std::optional<std::string> DigitosControl(const std::string& entidad, const std:
     if (!SonDigitos(e, 4) || !SonDigitos(s, 4) || !SonDigitos(c, 10)) return std::nullopt;
     return std::string{Digito("00" + e + s), Digito(c)};
 }
+
+int32_t TipoCodigoBarras(int32_t tipo) {
+    switch (tipo) {
+    case 2:
+        return 1;
+    case 3:
+        return 3;
+    case 4:
+        return 7;
+    default:
+        return 0;
+    }
+}

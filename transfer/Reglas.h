@@ -18,6 +18,9 @@ std::string Pais(const std::string& nacion);
 // A fixed payment day: sent when it is a day of the month, NULL for 0 and beyond 31.
 std::optional<int32_t> DiaFijo(int32_t dia);
 
+// FacturaPlus's barcode type to the target's: 1 is 0, 2 is 1, 3 is 3, 4 is 7, anything else 0.
+int32_t TipoCodigoBarras(int32_t tipo);
+
 // The two control digits of a Spanish bank account code, as text with its leading zero: the
 // first over "00" + entity + branch, the second over the account number. Empty when a part
 // (trailing blanks aside) is not made of exactly 4, 4 and 10 digits.

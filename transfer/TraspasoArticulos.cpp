@@ -57,38 +57,24 @@ const char* const kUpdate =
     "AFECTASTOCK = :AFECTASTOCK, TIPOCODIGOBARRAS = :TIPOCODIGOBARRAS, FAMILIA = :FAMILIA where "
     "(IDARTICULOS = :OLD_IDARTICULOS)";
 
+} // namespace
+
 // "+ 0" gives the same lowest identifier, but keeps the engine from walking the primary key
 // from its start to find it, which made every article slower than the one before.
-const char* const kPrecios =
+const char* const kPreciosArticulo =
     "UPDATE IntervalosTarifasArticulos SET IMPORTEVENTA = :ParPVP,     IMPORTEVENTACONIVA = "
     ":ParPVPConIVA,     PORCENTAJEBENEFICIO = :ParBENEFICIO WHERE (Desde = 1) AND "
     "(TarifaArticulo = (   SELECT MIN(IdTarifasArticulos + 0)   FROM TarifasArticulos   WHERE "
     "(Tarifa = 1) AND (Articulo = :ParArticulo) ))";
 
-const char* const kStock =
+const char* const kStockArticulo =
     "UPDATE ARTICULOSALMACEN SET STOCKMAXIMO1 = :STOCKMAXIMO,     STOCKMINIMO1 = :STOCKMINIMO,   "
     "  STOCKINICIAL1 = :STOCKACTUAL,     STOCKACTUAL1 = :STOCKACTUAL WHERE (ALMACEN = 1) AND "
     "(ARTICULOCARACTERISTICA = :ParArticulo)";
 
-// FacturaPlus's barcode type to the target's.
-int32_t TipoCodigoBarras(int32_t tipo) {
-    switch (tipo) {
-    case 2:
-        return 1;
-    case 3:
-        return 3;
-    case 4:
-        return 7;
-    default:
-        return 0;
-    }
-}
-
-} // namespace
-
 // The article's sale prices go into the "from 1" interval of its first tariff-1 row.
 void ActualizarPreciosArticulo(TDatos& d, int32_t articulo, const Campos& c) {
-    IBSQL& s = Auxiliar(d, kPrecios);
+    IBSQL& s = Auxiliar(d, kPreciosArticulo);
     Parametros p(s);
     p.Entero("ParArticulo", articulo);
     p.Simple("ParPVP", c.Numero("NPVP"));
@@ -99,7 +85,7 @@ void ActualizarPreciosArticulo(TDatos& d, int32_t articulo, const Campos& c) {
 
 // The stock limits and the first stock row's figure go to its warehouse-1 row.
 void ActualizarStockArticulo(TDatos& d, int32_t articulo, const Campos& c) {
-    IBSQL& s = Auxiliar(d, kStock);
+    IBSQL& s = Auxiliar(d, kStockArticulo);
     SourceQuery& stock = d.qStock();
     stock.Close();
     stock.SetParam("PARCODIGO", c.Texto("CREF"));

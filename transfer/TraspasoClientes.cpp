@@ -44,13 +44,6 @@ const char* const kUpdate =
     "FORMAPAGO = :FORMAPAGO, CARTERA = :CARTERA, REGIMENIVA = :REGIMENIVA, MONEDA = :MONEDA, "
     "AGENTEVENTA = :AGENTEVENTA where (IDCLIENTES = :OLD_IDCLIENTES) ";
 
-const char* const kDomicilioCobro =
-    "UPDATE DomiciliosCobro SET NOMBRE = :ParNOMBRE, DIRECCION = :ParDIRECCION, LOCALIDAD = "
-    ":ParLOCALIDAD, CODIGOPOSTAL = :ParCODIGOPOSTAL, PROVINCIA = :ParPROVINCIA, PAIS = :ParPAIS, "
-    "TELEFONO1 = :ParTELEFONO1, FAX = :ParFAX, CODIGOBANCO = :ParCODIGOBANCO, CODIGOSUCURSAL = "
-    ":ParCODIGOSUCURSAL, NUMEROCUENTA = :ParNUMEROCUENTA WHERE (CLIENTE = :ParCLIENTE) AND "
-    "(DomicilioPrincipal = 1) ";
-
 struct Defectos {
     int32_t formaPago = 0, cartera = 0, moneda = 0, regimenIva = 0, tarifa = 0;
 };
@@ -58,7 +51,7 @@ struct Defectos {
 // The bank data of the client go to its principal collection address; only that row changes,
 // and a client without one changes nothing.
 void DomicilioCobro(TDatos& d, int32_t cliente, const Campos& c) {
-    IBSQL& s = Auxiliar(d, kDomicilioCobro);
+    IBSQL& s = Auxiliar(d, kDomicilioCobroCliente);
     Parametros p(s);
     p.Entero("ParCLIENTE", cliente);
     p.Texto("ParNOMBRE", Primeros(c.Texto("CNBRBCO"), 35));
@@ -77,6 +70,13 @@ void DomicilioCobro(TDatos& d, int32_t cliente, const Campos& c) {
 }
 
 } // namespace
+
+const char* const kDomicilioCobroCliente =
+    "UPDATE DomiciliosCobro SET NOMBRE = :ParNOMBRE, DIRECCION = :ParDIRECCION, LOCALIDAD = "
+    ":ParLOCALIDAD, CODIGOPOSTAL = :ParCODIGOPOSTAL, PROVINCIA = :ParPROVINCIA, PAIS = :ParPAIS, "
+    "TELEFONO1 = :ParTELEFONO1, FAX = :ParFAX, CODIGOBANCO = :ParCODIGOBANCO, CODIGOSUCURSAL = "
+    ":ParCODIGOSUCURSAL, NUMEROCUENTA = :ParNUMEROCUENTA WHERE (CLIENTE = :ParCLIENTE) AND "
+    "(DomicilioPrincipal = 1) ";
 
 Traspaso Clientes(TDatos& d) {
     auto def = std::make_shared<Defectos>();

@@ -10,6 +10,11 @@ Traspaso Clientes(TDatos& d);    // clientes -> CLIENTES, with the principal col
 Traspaso Proveedores(TDatos& d); // proveedo -> PROVEEDORES
 Traspaso Agentes(TDatos& d);     // agentes -> AGENTESVENTA
 
+// The follow-up statements, for whoever needs the same texts (the benchmark's raw loops).
+extern const char* const kPreciosArticulo;
+extern const char* const kStockArticulo;
+extern const char* const kDomicilioCobroCliente;
+
 // The two follow-ups of each article, guarded each on its own by the cycle.
 void ActualizarPreciosArticulo(TDatos& d, int32_t articulo, const Campos& c);
 void ActualizarStockArticulo(TDatos& d, int32_t articulo, const Campos& c);
