@@ -82,6 +82,8 @@ private:
     ModeloConsulta* modelo_;
     bool mostrado_ = false;
     QElapsedTimer refresco_; // since the grid last caught up during a run
+    QElapsedTimer mensajes_; // since pending messages were last handled during a run
+    static constexpr int kMensajesMs = 10;
     int refrescoMs_ = kRefrescoMs;
     bool cierrePendiente_ = false;
 };
