@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -192,6 +195,20 @@ void TForm1::MostrarRejilla() {
 }
 
 // ---- handlers ----
+
+void TForm1::PonerFuente(QApplication& app) {
+    // fontconfig does not look where fonts-wine puts its Tahoma-compatible face.
+    const char* tahoma = "/usr/share/wine/fonts/tahoma.ttf";
+    QString familia = QStringLiteral("DejaVu Sans");
+    if (QFile::exists(tahoma)) {
+        int id = QFontDatabase::addApplicationFont(tahoma);
+        if (id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty())
+            familia = QFontDatabase::applicationFontFamilies(id).first();
+    }
+    QFont f(familia);
+    f.setPixelSize(12); // 9 points at the 96 dots per inch the window was laid out for
+    app.setFont(f);
+}
 
 void TForm1::MostrarError(QWidget* padre, const QString& mensaje) {
     QString texto = mensaje;

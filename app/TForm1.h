@@ -13,6 +13,7 @@ class TDatos;
 class DirectoryEdit;
 class FilenameEdit;
 class ModeloConsulta;
+class QApplication;
 class QFrame;
 
 // The application's title, which also captions its error box.
@@ -50,6 +51,9 @@ public:
     // follow and which costs little beside the records (0 for every record).
     static constexpr int kRefrescoMs = 100;
     void SetRefrescoMs(int ms) { refrescoMs_ = ms; }
+
+    // The application's face: Tahoma where fonts-wine put it, else DejaVu Sans; 9 points.
+    static void PonerFuente(QApplication& app);
 
     // Shows an error that escaped a handler, as the application's error box does.
     static void MostrarError(QWidget* padre, const QString& mensaje);

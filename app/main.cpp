@@ -4,37 +4,17 @@
 #include "TForm1.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QFont>
-#include <QFontDatabase>
 #include <QTimer>
 
 #include <cstdio>
 #include <unistd.h>
-
-namespace {
-
-void PonerFuente(QApplication& app) {
-    const char* tahoma = "/usr/share/wine/fonts/tahoma.ttf";
-    QString familia = QStringLiteral("DejaVu Sans");
-    if (QFile::exists(tahoma)) {
-        int id = QFontDatabase::addApplicationFont(tahoma);
-        if (id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty())
-            familia = QFontDatabase::applicationFontFamilies(id).first();
-    }
-    QFont f(familia);
-    f.setPixelSize(12); // 9 points at the 96 dots per inch the window was laid out for
-    app.setFont(f);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // No display name: the platform would append it to every box's caption ("Aviso — ...").
     app.setApplicationName(QStringLiteral("traspaso-maestros"));
     app.setDesktopFileName(QStringLiteral("traspaso-maestros")); // the installed entry and icon
-    PonerFuente(app);
+    TForm1::PonerFuente(app);
     ReporteroVentana reportero;
     int resultado = 0;
     {

@@ -6,8 +6,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFile>
-#include <QFontDatabase>
 #include <QMessageBox>
 #include <QTimer>
 #include <QtTest>
@@ -48,20 +46,6 @@ public:
     std::string texto;
 };
 
-// The program's own face, as its main() sets it.
-void PonerFuente(QApplication& app) {
-    const char* tahoma = "/usr/share/wine/fonts/tahoma.ttf";
-    QString familia = QStringLiteral("DejaVu Sans");
-    if (QFile::exists(tahoma)) {
-        int id = QFontDatabase::addApplicationFont(tahoma);
-        if (id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty())
-            familia = QFontDatabase::applicationFontFamilies(id).first();
-    }
-    QFont f(familia);
-    f.setPixelSize(12);
-    app.setFont(f);
-}
-
 } // namespace
 
 MedidaVentana ConVentana(const std::string& traspaso, const std::string& carpeta,
@@ -72,7 +56,7 @@ MedidaVentana ConVentana(const std::string& traspaso, const std::string& carpeta
     static char* argv[] = {nombre, nullptr};
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("traspaso-maestros"));
-    PonerFuente(app);
+    TForm1::PonerFuente(app);
 
     Reportero reportero;
     TDatos datos(reportero);
