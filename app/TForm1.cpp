@@ -268,39 +268,30 @@ void TForm1::EjecutarBoton(const std::function<void()>& trabajo) {
     if (cierrePendiente_) QTimer::singleShot(0, this, &QWidget::close);
 }
 
-// Each button: the target path from the editor, the grid onto the walked query, the transfer.
+// Each button: the target path from the editor, then each of its transfers with the grid on the
+// query it walks. A transfer stopped by a close request ends the press.
+void TForm1::Traspasar(std::initializer_list<Paso> pasos) {
+    EjecutarBoton([this, pasos] {
+        datos_.SetRutaDestino(FilenameEditRutaGDB->text().toStdString());
+        for (const Paso& p : pasos) {
+            datos_.DataSource1.SetDataSet(p.consulta);
+            if (!(datos_.*p.traspaso)()) return;
+        }
+    });
+}
+
 void TForm1::suitempButton2Click() {
-    EjecutarBoton([this] {
-        datos_.SetRutaDestino(FilenameEditRutaGDB->text().toStdString());
-        datos_.DataSource1.SetDataSet(datos_.qFamilias());
-        if (!datos_.TraspasoFamilias()) return; // stopped: the window is closing
-        datos_.DataSource1.SetDataSet(datos_.qArticulos());
-        datos_.TraspasoArticulos();
-    });
+    Traspasar({{&datos_.qFamilias(), &TDatos::TraspasoFamilias},
+               {&datos_.qArticulos(), &TDatos::TraspasoArticulos}});
 }
-
 void TForm1::suitempButton1Click() {
-    EjecutarBoton([this] {
-        datos_.SetRutaDestino(FilenameEditRutaGDB->text().toStdString());
-        datos_.DataSource1.SetDataSet(datos_.qClientes());
-        datos_.TraspasoClientes();
-    });
+    Traspasar({{&datos_.qClientes(), &TDatos::TraspasoClientes}});
 }
-
 void TForm1::suitempButton3Click() {
-    EjecutarBoton([this] {
-        datos_.SetRutaDestino(FilenameEditRutaGDB->text().toStdString());
-        datos_.DataSource1.SetDataSet(datos_.qProveedores());
-        datos_.TraspasoProveedores();
-    });
+    Traspasar({{&datos_.qProveedores(), &TDatos::TraspasoProveedores}});
 }
-
 void TForm1::suitempButton4Click() {
-    EjecutarBoton([this] {
-        datos_.SetRutaDestino(FilenameEditRutaGDB->text().toStdString());
-        datos_.DataSource1.SetDataSet(datos_.qAgentesVenta());
-        datos_.TraspasoAgentes();
-    });
+    Traspasar({{&datos_.qAgentesVenta(), &TDatos::TraspasoAgentes}});
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {

@@ -8,8 +8,10 @@
 #include <QTableView>
 
 #include <functional>
+#include <initializer_list>
 
 class TDatos;
+class SourceQuery;
 class DirectoryEdit;
 class FilenameEdit;
 class ModeloConsulta;
@@ -79,6 +81,11 @@ private:
     // is carried out when it ends.
     void EjecutarBoton(const std::function<void()>& trabajo);
     void ColocarPanel();
+    struct Paso {
+        SourceQuery* consulta;
+        bool (TDatos::*traspaso)();
+    };
+    void Traspasar(std::initializer_list<Paso> pasos);
     // Lets the grid paint again and brings its last row into view.
     void MostrarRejilla();
 
