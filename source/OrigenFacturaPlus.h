@@ -9,7 +9,7 @@
 
 class OrigenFacturaPlus {
 public:
-    static constexpr const char* kAlias = "Aux_Impor_FacturaPlus";
+    static constexpr const char* kAlias = kAliasFacturaPlus;
 
     // `informar` receives the open reports of the four main queries.
     explicit OrigenFacturaPlus(std::function<void(const std::string&)> informar);

@@ -12,6 +12,9 @@
 #include <unordered_map>
 #include <vector>
 
+// The alias the program's queries name: its one source folder.
+inline constexpr const char* kAliasFacturaPlus = "Aux_Impor_FacturaPlus";
+
 struct Alias {
     std::string name;
     std::string type;                          // "STANDARD"

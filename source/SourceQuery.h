@@ -85,7 +85,7 @@ private:
     std::string name_;
     int tag_;
     std::string text_;
-    std::string databaseName_ = "Aux_Impor_FacturaPlus";
+    std::string databaseName_ = kAliasFacturaPlus;
     std::vector<FieldDecl> layout_;
     std::optional<LocalSelect> sql_;
     std::vector<std::pair<std::string, std::string>> params_;

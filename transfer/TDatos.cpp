@@ -11,7 +11,6 @@ TDatos::TDatos(Interfaz& interfaz)
       origen_(std::make_unique<OrigenFacturaPlus>(
           [this](const std::string& t) { interfaz_.MostrarEstado(t, false); })),
       destino_(std::make_unique<Destino>()) {
-    static_assert(std::string_view(kAlias) == OrigenFacturaPlus::kAlias);
     origen_->AlFallarBusqueda = [this](const std::string& consulta, const std::string& error) {
         FalloDeBusqueda(consulta, error);
     };

@@ -32,8 +32,6 @@ public:
     TDatos& operator=(const TDatos&) = delete;
     ~TDatos(); // commits an open transaction and disconnects; never throws
 
-    static constexpr const char* kAlias = "Aux_Impor_FacturaPlus";
-
     // Rebuilds the source alias on a folder; the folder is not checked until a query opens.
     void CrearAlias(const std::string& ruta);
     // The target database: a file path, or server:path. Another path while connected is refused.
