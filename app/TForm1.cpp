@@ -270,28 +270,28 @@ void TForm1::EjecutarBoton(const std::function<void()>& trabajo) {
 
 // Each button: the target path from the editor, then each of its transfers with the grid on the
 // query it walks. A transfer stopped by a close request ends the press.
-void TForm1::Traspasar(std::initializer_list<Paso> pasos) {
-    EjecutarBoton([this, pasos] {
+void TForm1::Traspasar(const std::vector<Paso>& pasos) {
+    EjecutarBoton([&] {
         datos_.SetRutaDestino(FilenameEditRutaGDB->text().toStdString());
         for (const Paso& p : pasos) {
             datos_.DataSource1.SetDataSet(p.consulta);
-            if (!(datos_.*p.traspaso)()) return;
+            if (!p.traspaso(datos_)) return;
         }
     });
 }
 
 void TForm1::suitempButton2Click() {
-    Traspasar({{&datos_.qFamilias(), &TDatos::TraspasoFamilias},
-               {&datos_.qArticulos(), &TDatos::TraspasoArticulos}});
+    Traspasar({{&datos_.qFamilias(), [](TDatos& d) { return d.TraspasoFamilias(); }},
+               {&datos_.qArticulos(), [](TDatos& d) { return d.TraspasoArticulos(); }}});
 }
 void TForm1::suitempButton1Click() {
-    Traspasar({{&datos_.qClientes(), &TDatos::TraspasoClientes}});
+    Traspasar({{&datos_.qClientes(), [](TDatos& d) { return d.TraspasoClientes(); }}});
 }
 void TForm1::suitempButton3Click() {
-    Traspasar({{&datos_.qProveedores(), &TDatos::TraspasoProveedores}});
+    Traspasar({{&datos_.qProveedores(), [](TDatos& d) { return d.TraspasoProveedores(); }}});
 }
 void TForm1::suitempButton4Click() {
-    Traspasar({{&datos_.qAgentesVenta(), &TDatos::TraspasoAgentes}});
+    Traspasar({{&datos_.qAgentesVenta(), [](TDatos& d) { return d.TraspasoAgentes(); }}});
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {

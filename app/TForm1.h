@@ -8,7 +8,7 @@
 #include <QTableView>
 
 #include <functional>
-#include <initializer_list>
+#include <vector>
 
 class TDatos;
 class SourceQuery;
@@ -83,9 +83,9 @@ private:
     void ColocarPanel();
     struct Paso {
         SourceQuery* consulta;
-        bool (TDatos::*traspaso)();
+        bool (*traspaso)(TDatos&); // false when a close request stopped it
     };
-    void Traspasar(std::initializer_list<Paso> pasos);
+    void Traspasar(const std::vector<Paso>& pasos);
     // Lets the grid paint again and brings its last row into view.
     void MostrarRejilla();
 
