@@ -11,15 +11,6 @@ namespace {
 
 constexpr unsigned short kDialecto = 1;
 
-ISC_TIMESTAMP MarcaAhora() {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    ISC_TIMESTAMP ts;
-    isc_encode_timestamp(&tm, &ts);
-    return ts;
-}
-
 } // namespace
 
 // ---- Conexion ----
@@ -73,38 +64,8 @@ void Conexion::Confirmar() {
     tr_ = 0;
 }
 
-// ---- Valores ----
-
-void Valores::Texto(const std::string& p, const std::string& utf8) {
-    m_[p] = Valor{SQL_TEXT, Utf8ToCp1252(utf8, p), 0};
-}
-
-void Valores::Ahora(const std::string& p) {
-    Fecha(p, MarcaAhora());
-}
-
-void Valores::EnteroONulo(const std::string& p, std::optional<int32_t> v) {
-    if (v)
-        Entero(p, *v);
-    else
-        Nulo(p);
-}
-
-void Valores::TextoONulo(const std::string& p, const std::optional<std::string>& v) {
-    if (v)
-        Texto(p, *v);
-    else
-        Nulo(p);
-}
-
-std::vector<Valor> Valores::EnOrden(const std::vector<std::string>& nombres) const {
-    std::vector<Valor> v;
-    for (const std::string& n : nombres) {
-        auto it = m_.find(n);
-        if (it == m_.end()) throw std::runtime_error("raw loop: no value for parameter " + n);
-        v.push_back(it->second);
-    }
-    return v;
+ValorCrudo TextoCrudo(const std::string& utf8, const std::string& parametro) {
+    return ValorCrudo{SQL_TEXT, Utf8ToCp1252(utf8, parametro), 0};
 }
 
 // ---- Sentencia ----
@@ -124,10 +85,10 @@ Sentencia::Sentencia(Conexion& c, const std::string& texto) : c_(c) {
     isc_dsql_allocate_statement(st, c_.Db(), &h_);
     CheckStatus(st, "allocate");
     try {
-        out_ = Sqlda(1);
+        out_ = Sqlda(4);
         isc_dsql_prepare(st, c_.Tr(), &h_, 0, marcado.sql.c_str(), kDialecto, out_.get());
         CheckStatus(st, "prepare " + texto.substr(0, 60));
-        if (out_->sqld > 1) throw std::runtime_error("raw loop: one result column expected");
+        if (out_->sqld > out_->sqln) throw std::runtime_error("raw loop: at most 4 columns");
         in_ = Sqlda(static_cast<int>(nombres_.size()));
         isc_dsql_describe_bind(st, &h_, kDialecto, in_.get());
         CheckStatus(st, "describe bind");
@@ -140,12 +101,14 @@ Sentencia::Sentencia(Conexion& c, const std::string& texto) : c_(c) {
         isc_dsql_free_statement(st, &h_, DSQL_drop);
         throw;
     }
-    if (out_->sqld == 1) {
-        XSQLVAR& v = out_->sqlvar[0];
+    resultados_.assign(out_->sqld, 0);
+    nulos_.assign(out_->sqld, -1);
+    for (int i = 0; i < out_->sqld; ++i) {
+        XSQLVAR& v = out_->sqlvar[i];
         v.sqltype = SQL_LONG + 1; // the engine converts the count, the identifier
         v.sqlscale = 0;
-        v.sqldata = reinterpret_cast<char*>(&resultado_);
-        v.sqlind = &resultadoNulo_;
+        v.sqldata = reinterpret_cast<char*>(&resultados_[i]);
+        v.sqlind = &nulos_[i];
     }
     indicadores_.resize(nombres_.size());
 }
@@ -161,7 +124,12 @@ int Sentencia::Posicion(const std::string& nombre) const {
     throw std::runtime_error("raw loop: no parameter " + nombre);
 }
 
-std::optional<int32_t> Sentencia::Ejecutar(std::vector<Valor>& valores) {
+std::optional<int32_t> Sentencia::Columna(std::size_t i) const {
+    if (i >= nulos_.size() || nulos_[i] == -1) return std::nullopt;
+    return resultados_[i];
+}
+
+std::optional<int32_t> Sentencia::Ejecutar(std::vector<ValorCrudo>& valores) {
     for (std::size_t i = 0; i < valores.size(); ++i) {
         XSQLVAR& v = in_->sqlvar[i];
         v.sqltype = static_cast<short>(valores[i].tipo | 1);
@@ -173,7 +141,7 @@ std::optional<int32_t> Sentencia::Ejecutar(std::vector<Valor>& valores) {
     }
     ISC_STATUS_ARRAY st;
     XSQLDA* in = valores.empty() ? nullptr : in_.get();
-    resultadoNulo_ = -1;
+    nulos_.assign(nulos_.size(), -1);
     if (esSelect_) {
         isc_dsql_execute(st, c_.Tr(), &h_, kDialecto, in);
         CheckStatus(st, "execute");
@@ -186,8 +154,7 @@ std::optional<int32_t> Sentencia::Ejecutar(std::vector<Valor>& valores) {
         isc_dsql_execute2(st, c_.Tr(), &h_, kDialecto, in, out_->sqld ? out_.get() : nullptr);
         CheckStatus(st, "execute");
     }
-    if (out_->sqld == 0 || resultadoNulo_ == -1) return std::nullopt;
-    return resultado_;
+    return Columna(0);
 }
 
 // ---- LeerPaginas ----

@@ -33,43 +33,24 @@ private:
 };
 
 // A parameter's value as it goes to the library.
-struct Valor {
+struct ValorCrudo {
     short tipo = SQL_TEXT;
     std::string bytes; // Windows-1252 text, or the binary number or timestamp
     short nulo = 0;    // -1 for NULL
 };
 
-template <class T> Valor Binario(short tipo, T v) {
-    Valor r{tipo, std::string(sizeof v, '\0'), 0};
+template <class T> ValorCrudo Binario(short tipo, T v) {
+    ValorCrudo r{tipo, std::string(sizeof v, '\0'), 0};
     std::memcpy(r.bytes.data(), &v, sizeof v);
     return r;
 }
-inline Valor EnteroCrudo(int32_t v) {
+inline ValorCrudo EnteroCrudo(int32_t v) {
     return Binario(SQL_LONG, v);
 }
-inline Valor NuloCrudo() {
-    return Valor{SQL_LONG, std::string(4, '\0'), -1};
+inline ValorCrudo NuloCrudo() {
+    return ValorCrudo{SQL_LONG, std::string(4, '\0'), -1};
 }
-
-// The values of one statement by parameter name (upper case), filled as the transfers fill theirs.
-class Valores {
-public:
-    void Texto(const std::string& p, const std::string& utf8);
-    void Entero(const std::string& p, int32_t v) { m_[p] = EnteroCrudo(v); }
-    void Simple(const std::string& p, double v) {
-        m_[p] = Binario(SQL_FLOAT, static_cast<float>(v));
-    }
-    void Fecha(const std::string& p, const ISC_TIMESTAMP& t) { m_[p] = Binario(SQL_TIMESTAMP, t); }
-    void Ahora(const std::string& p);
-    void Nulo(const std::string& p) { m_[p] = NuloCrudo(); }
-    void EnteroONulo(const std::string& p, std::optional<int32_t> v);
-    void TextoONulo(const std::string& p, const std::optional<std::string>& v);
-    // In the order of a statement's parameters; one not given is a fault of the benchmark.
-    std::vector<Valor> EnOrden(const std::vector<std::string>& nombres) const;
-
-private:
-    std::map<std::string, Valor> m_;
-};
+ValorCrudo TextoCrudo(const std::string& utf8, const std::string& parametro);
 
 // A statement prepared on the connection's transaction, with ":NAME" parameters made positional.
 class Sentencia {
@@ -81,8 +62,10 @@ public:
 
     const std::vector<std::string>& Nombres() const { return nombres_; }
     int Posicion(const std::string& nombre) const;
-    // Executes with these values; a select (its first row) or a "returning" gives its integer.
-    std::optional<int32_t> Ejecutar(std::vector<Valor>& valores);
+    // Executes with these values; a select (its first row) or a "returning" gives its integer
+    // columns, the first one returned.
+    std::optional<int32_t> Ejecutar(std::vector<ValorCrudo>& valores);
+    std::optional<int32_t> Columna(std::size_t i) const; // of the last execution
 
 private:
     struct Libera {
@@ -97,8 +80,8 @@ private:
     Da in_, out_;
     std::vector<short> indicadores_;
     bool esSelect_ = false;
-    int32_t resultado_ = 0;
-    short resultadoNulo_ = -1;
+    std::vector<int32_t> resultados_;
+    std::vector<short> nulos_;
 };
 
 // The engine's page counters of a connection, since it attached.

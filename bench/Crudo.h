@@ -20,8 +20,9 @@ struct MedidaCruda {
 };
 
 // Runs transfer `traspaso` (agentes, proveedores, clientes, articulos: families, then articles)
-// over the generated records of a folder of n per master file, against `base`.
+// over the tables of `carpeta`, against `base`, with each record's values computed beforehand
+// from the transfers' own mappings.
 // `confirmarCada` > 0 also ends the transaction with a full commit, and starts a new one, every
 // that many records.
-MedidaCruda BucleCrudo(const std::string& traspaso, const std::string& base, int n, Busqueda b,
-                       int confirmarCada);
+MedidaCruda BucleCrudo(const std::string& traspaso, const std::string& carpeta,
+                       const std::string& base, Busqueda b, int confirmarCada);

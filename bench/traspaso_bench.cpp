@@ -122,7 +122,7 @@ int Hijo(int argc, char** argv) {
         } else if (a.at(0) == "crudo") {
             Busqueda b =
                 a.at(4) == "una" ? Busqueda::PreparadaUnaVez : Busqueda::PreparadaCadaRegistro;
-            MedidaCruda m = BucleCrudo(a.at(1), a.at(2), std::stoi(a.at(3)), b, std::stoi(a.at(5)));
+            MedidaCruda m = BucleCrudo(a.at(1), a.at(2), a.at(3), b, std::stoi(a.at(5)));
             InformarAlPadre({m.segundos, double(m.registros), double(m.altas), double(m.cambios), 0,
                              m.lecturas, m.escrituras, m.accesos});
 #ifdef TM_VENTANA
@@ -257,7 +257,7 @@ private:
             return EjecutarHijo(Yo(), {"--child", "datos", t, carpeta, base});
         case Variante::Crudo:
         case Variante::CrudoUnaVez:
-            return EjecutarHijo(Yo(), {"--child", "crudo", t, base, std::to_string(n),
+            return EjecutarHijo(Yo(), {"--child", "crudo", t, carpeta, base,
                                        v == Variante::Crudo ? "cada" : "una",
                                        std::to_string(a_.confirmarCada)});
         case Variante::Ventana:

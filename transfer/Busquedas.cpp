@@ -2,7 +2,10 @@
 #include "Destino.h"
 #include "OrigenFacturaPlus.h"
 #include "Reglas.h"
+#include "Revision.h"
+#include "SourceQuery.h"
 #include "TDatos.h"
+#include "Tratamiento.h"
 
 std::optional<int32_t> TDatos::BuscarIdFamilia(const std::string& codigo) {
     // Families are stored under the first four characters of their code.
@@ -75,9 +78,58 @@ int32_t TDatos::FormaPagoODefecto(const std::string& codigo, int32_t defecto) {
 
 void TDatos::FaltaEnDestino(const std::string& tabla, const std::string& codigo,
                             const std::string& texto) {
-    if (!faltas_) return;
-    auto r = revisados_.find(tabla);
-    if (r == revisados_.end() || !r->second.count(codigo)) (*faltas_)(texto);
+    if (modo_ == Modo::Revision && revision_) revision_->FaltaEnDestino(tabla, codigo, texto);
+}
+
+double TDatos::StockArticulo(const std::string& articulo) {
+    SourceQuery& stock = qStock();
+    try {
+        stock.Close();
+        stock.SetParam("PARCODIGO", articulo);
+        stock.Open();
+    } catch (const std::exception& e) {
+        throw TablaAuxiliarIlegible(
+            "stocks", "No se ha podido leer la tabla de existencias (stocks.dbf): el stock de los "
+                      "artículos se deja como está en este traspaso, que no volverá a avisarlo. " +
+                          std::string(e.what()));
+    }
+    return stock.Eof() ? 0 : stock.FieldByName("NSTOCK").AsFloat();
+}
+
+namespace {
+
+// The mappings' lookups, answered by the data module's own operations.
+class BusquedasDeDatos final : public Busquedas {
+public:
+    explicit BusquedasDeDatos(TDatos& d) : d_(d) {}
+    std::string NombreProvincia(const std::string& codigo) override {
+        return d_.NombreProvincia(codigo);
+    }
+    std::string NombreLargoArticulo(const std::string& codigo) override {
+        return d_.NombreLargoArticulo(codigo);
+    }
+    double StockArticulo(const std::string& articulo) override {
+        return d_.StockArticulo(articulo);
+    }
+    std::optional<int32_t> IdFamilia(const std::string& codigo) override {
+        return d_.BuscarIdFamilia(codigo);
+    }
+    int32_t FormaPagoODefecto(const std::string& codigo, int32_t defecto) override {
+        return d_.FormaPagoODefecto(codigo, defecto);
+    }
+    std::optional<int32_t> IdAgenteVenta(const std::string& codigo) override {
+        int32_t id = d_.BuscarIdAgenteVenta(codigo);
+        return id != 0 ? std::optional<int32_t>(id) : std::nullopt;
+    }
+
+private:
+    TDatos& d_;
+};
+
+} // namespace
+
+std::unique_ptr<Busquedas> NuevasBusquedas(TDatos& d) {
+    return std::make_unique<BusquedasDeDatos>(d);
 }
 
 std::string TDatos::NombreLargoArticulo(const std::string& codigo) {

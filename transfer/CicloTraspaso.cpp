@@ -2,10 +2,12 @@
 // target, update or insert, warn and go on, commit retaining after every record, summarise.
 #include "Destino.h"
 #include "FbError.h"
+#include "Revision.h"
 #include "Session.h"
 #include "SourceQuery.h"
 #include "TDatos.h"
 #include "Traspaso.h"
+#include "Tratamiento.h"
 #include "Turno.h"
 
 #include <optional>
@@ -28,34 +30,52 @@ private:
 
 } // namespace
 
+// What this run does with each record: the review lasts from one transfer to the next.
+Tratamiento& TDatos::TratamientoDelModo(std::unique_ptr<Tratamiento>& propio) {
+    switch (modo_) {
+    case Modo::Revision:
+        if (!revision_) revision_ = std::make_unique<Revision>(*this);
+        return *revision_;
+    case Modo::Comparacion:
+        propio = NuevaComparacion(*this);
+        break;
+    case Modo::Traspaso:
+    case Modo::Ensayo:
+        propio = NuevaEscritura(*this, soloCambios_);
+        break;
+    }
+    return *propio;
+}
+
 bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     EnMarcha marcha(*this);
     ConfianzaEnTablas confianza(Session1());
     parada_ = false;
     tablasAvisadas_.clear();
     tablasInformadas_.clear();
-    codigosVistos_.clear();
     SourceQuery& q = *t.consulta;
+    std::unique_ptr<Tratamiento> propio;
+    tratamiento_ = &TratamientoDelModo(propio);
 
     RegistrosActualizados = 0;
     RegistrosAnadidos = 0;
     RegistrosRechazados = 0;
+    RegistrosSinCambios = 0;
     IBSQLSelect().Close();
     q.Open();
     q.First();
     AvisarDeLaTabla(q);
-    if (t.orden == Orden::TextosAntesDelProgreso) {
-        PonerTextos(t);
-        interfaz_.MostrarEstado(t.progreso, false);
-        Conectar();
-    } else {
-        interfaz_.MostrarEstado(t.progreso, false);
-        Conectar();
-    }
-    // Not before the connection: the turn is taken on the target, by connection. A review
-    // writes nothing and needs none.
+    PonerTextos(t);
+    interfaz_.MostrarEstado(modo_ == Modo::Revision      ? "Revisando " + t.nombre
+                            : modo_ == Modo::Comparacion ? "Comparando " + t.nombre
+                                                         : t.Progreso(),
+                            false);
+    Conectar();
+    ComprobarTablas(t);
+    // Not before the connection: the turn is taken on the target, by connection. A run that
+    // writes nothing needs none.
     std::optional<Turno> turno;
-    if (modo_ != Modo::Revision) {
+    if (tratamiento_->Escribe()) {
         turno.emplace(IBDatabase1(), t.tabla, [&](const std::string& texto) {
             interfaz_.MostrarEstado(texto, false);
             interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
@@ -76,16 +96,11 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
 
 bool TDatos::Recorrer(const Traspaso& t) {
     SourceQuery& q = *t.consulta;
-    if (t.orden == Orden::TransaccionYTextosAntesDelBucle) {
-        IniciarSiHaceFalta();
-        PonerTextos(t);
-    }
+    // Only a transfer with defaults starts its transaction before the first record.
     if (!t.defectos.empty()) LeerDefectos(t);
+    tratamiento_->Empezar(t);
 
-    const std::string busqueda =
-        "select " + t.id + " from " + t.tabla + " where codigo = :ParCodigo";
-    const std::string clave = "OLD_" + t.id;
-    const Campos campos(q);
+    const CamposDeConsulta campos(q);
     std::size_t confirmados = 0, pendientes = 0;
     while (!q.Eof()) {
         registro_ = RegistroEnCurso{
@@ -93,8 +108,11 @@ bool TDatos::Recorrer(const Traspaso& t) {
         const RegistroEnCurso& r = registro_;
         try {
             IniciarSiHaceFalta();
-            Registro(t, campos, busqueda, clave);
-            ++pendientes;
+            // A record that left its rows as they were has nothing to commit.
+            if (Registro(t, campos))
+                ++pendientes;
+            else
+                ++confirmados;
             // Committed before the source moves on: a table that fails to move on then leaves
             // this record committed, as the count says, not waiting for the closing commit.
             Confirmar(pendientes, confirmados, false);
@@ -113,21 +131,12 @@ bool TDatos::Recorrer(const Traspaso& t) {
     }
     std::size_t total = q.RowCount();
     q.Close();
-    if (modo_ == Modo::Revision) {
-        interfaz_.MostrarEstado("Revisión de " + q.Name() + ": " + std::to_string(total) +
-                                    " registros, " + std::to_string(RegistrosRechazados) +
-                                    " con avisos",
-                                true);
-        return true;
-    }
-    interfaz_.MostrarEstado(t.resumen.first + std::to_string(RegistrosAnadidos) + t.resumen.second +
-                                std::to_string(RegistrosActualizados),
-                            true);
+    tratamiento_->Terminar(t, total);
     return true;
 }
 
 // Commit retaining after every record, or every confirmarCada_ records and at the end. A dry
-// run and a review commit nothing.
+// run, a review and a comparison commit nothing.
 void TDatos::Confirmar(std::size_t& pendientes, std::size_t& confirmados, bool alFinal) {
     if (pendientes == 0 || modo_ != Modo::Traspaso) return;
     if (!alFinal && pendientes < static_cast<std::size_t>(confirmarCada_)) return;
@@ -141,85 +150,19 @@ void TDatos::SetConfirmarCada(int n) {
     confirmarCada_ = n;
 }
 
-void TDatos::Registro(const Traspaso& t, const Campos& campos, const std::string& busqueda,
-                      const std::string& clave) {
-    const RegistroEnCurso& r = registro_;
+// One record: its code, its identifier in the target, and what the run does with it. False
+// when nothing of it was written.
+bool TDatos::Registro(const Traspaso& t, const Campos& campos) {
+    std::string codigo;
     // The code is the record's own data: one that cannot be read fails this record only.
-    if (!Guardado(r, [&] { registro_.codigo = t.codigo(campos); })) {
+    if (!Guardado([&] {
+            registro_.codigo = campos.Texto(t.campoCodigo);
+            codigo = t.codigo(campos);
+        })) {
         ++RegistrosRechazados;
-        return;
+        return false;
     }
-    if (modo_ == Modo::Revision) return Revisar(t, campos, busqueda, clave);
-    int32_t id = BuscarCodigo(busqueda, t.id, r.codigo);
-    bool hecho;
-    if (id != 0) {
-        hecho = Guardado(r, [&] {
-            Parametros p(IBSQLUpdate());
-            p.Entero(clave, id);
-            t.rellenar(p, campos, false);
-            IBSQLUpdate().ExecQuery();
-            ++RegistrosActualizados;
-        });
-    } else {
-        hecho = Guardado(r, [&] {
-            Parametros p(IBSQLInsert());
-            t.rellenar(p, campos, true);
-            IBSQLInsert().ExecQuery();
-            if (t.insertDevuelveId) id = IBSQLInsert().FieldByName(t.id).AsInteger();
-            ++RegistrosAnadidos;
-        });
-    }
-    if (!hecho) ++RegistrosRechazados;
-    // Identifier 0 is no row of this record: a follow-up would write someone else's.
-    if (id != 0)
-        for (const auto& bloque : t.despues)
-            Guardado(r, [&] { bloque(id, campos); });
-}
-
-// A review binds the values the record would send, and says of each one its column cannot take,
-// of each code the target lacks and of each code the source repeats; nothing is executed.
-void TDatos::Revisar(const Traspaso& t, const Campos& campos, const std::string& busqueda,
-                     const std::string& clave) {
-    const RegistroEnCurso& r = registro_;
-    bool avisado = false;
-    const std::function<void(const std::string&)> avisar = [&](const std::string& texto) {
-        interfaz_.Aviso(texto, r);
-        avisado = true;
-    };
-    RevisarCodigo(t, campos, avisar);
-    revisados_[t.tabla].insert(r.codigo);
-    int32_t id = BuscarCodigo(busqueda, t.id, r.codigo);
-    IBSQL& s = id != 0 ? IBSQLUpdate() : IBSQLInsert();
-    Parametros p(s, avisar);
-    if (id != 0) p.Entero(clave, id);
-    faltas_ = &avisar;
-    try {
-        t.rellenar(p, campos, id == 0);
-    } catch (const FbError& e) {
-        faltas_ = nullptr;
-        if (e.AfectaALaBase()) throw;
-        avisar(e.what());
-    } catch (const std::exception& e) {
-        avisar(e.what());
-    }
-    faltas_ = nullptr;
-    if (avisado) ++RegistrosRechazados;
-}
-
-void TDatos::RevisarCodigo(const Traspaso& t, const Campos& campos,
-                           const std::function<void(const std::string&)>& avisar) {
-    const RegistroEnCurso& r = registro_;
-    std::string leido = campos.Texto(t.campoCodigo);
-    auto [vista, nuevo] = codigosVistos_.try_emplace(r.codigo, CodigoVisto{r.posicion, leido});
-    if (nuevo) return;
-    const CodigoVisto& antes = vista->second;
-    if (antes.leido == leido)
-        avisar("El código «" + leido + "» ya está en el registro " +
-               std::to_string(antes.posicion) + ": este registro actualizará lo que aquel escriba");
-    else
-        avisar("El código «" + leido + "» se escribe «" + r.codigo + "», igual que el «" +
-               antes.leido + "» del registro " + std::to_string(antes.posicion) +
-               ": los dos acabarán en una sola fila");
+    return tratamiento_->Registro(t, campos, BuscarCodigo(t, codigo));
 }
 
 void TDatos::Detenido(const Traspaso& t, std::size_t& pendientes, std::size_t& confirmados) {
@@ -278,18 +221,34 @@ void TDatos::Detenido(const Traspaso& t, std::size_t& pendientes, std::size_t& c
     }
 }
 
-bool TDatos::Guardado(const RegistroEnCurso& r, const std::function<void()>& bloque) {
+bool TDatos::Guardado(const std::function<void()>& bloque) {
     try {
         bloque();
         return true;
     } catch (const FbError& e) {
         // A fault of the whole database would fail every record after this one: it ends the run.
         if (e.AfectaALaBase()) throw;
-        interfaz_.Aviso(e.what(), r);
+        interfaz_.Aviso(e.what(), registro_);
+    } catch (const TablaAuxiliarIlegible& e) {
+        // Every record would say the same: once a run is enough.
+        if (tablasAvisadas_.insert(e.Tabla()).second) interfaz_.Aviso(e.what(), registro_);
     } catch (const std::exception& e) {
-        interfaz_.Aviso(e.what(), r);
+        interfaz_.Aviso(e.what(), registro_);
     }
     return false;
+}
+
+void TDatos::Seguir(const Traspaso& t, const Campos& c, int32_t id) {
+    const Fuente f{c, *busquedas_};
+    for (const Seguimiento& seg : t.seguimientos)
+        Guardado([&] {
+            IBSQL& s = IBSQLSelect();
+            s.Close();
+            s.SetText(seg.texto);
+            s.ParamByName(seg.idParametro).SetAsInteger(id);
+            Enlazar(s, seg.lineas, Envio::Ambas, Calcular(seg.lineas, Envio::Ambas, f));
+            s.ExecQuery();
+        });
 }
 
 void TDatos::PonerTextos(const Traspaso& t) {
@@ -326,18 +285,17 @@ void TDatos::LeerDefectos(const Traspaso& t) {
         IBTransaction1().CommitRetaining();
 }
 
-int32_t TDatos::BuscarCodigo(const std::string& texto, const std::string& columna,
-                             const std::string& codigo) {
+int32_t TDatos::BuscarCodigo(const Traspaso& t, const std::string& codigo) {
     IBSQL& s = IBSQLSelect();
     s.Close();
-    s.SetText(texto);
+    s.SetText(t.Busqueda());
     try {
         s.ParamByName("ParCodigo").SetAsString(codigo);
     } catch (const ValorNoAdmitido&) {
         return 0; // a code its column cannot hold is in no row; the insert will refuse it
     }
     s.ExecQuery();
-    IBField& f = s.FieldByName(columna);
+    IBField& f = s.FieldByName(t.id);
     return f.IsNull() ? 0 : f.AsInteger();
 }
 

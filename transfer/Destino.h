@@ -18,4 +18,7 @@ struct TDatos::Destino {
     // The payment-method and agent lookups: one statement kept for both, so that their texts
     // stay prepared from one record to the next.
     IBSQL IBSQLBusqueda{IBDatabase1, IBTransaction1};
+    // Reads the rows a record would write, to compare them; kept apart so that its three texts
+    // stay prepared from one record to the next.
+    IBSQL IBSQLComparacion{IBDatabase1, IBTransaction1};
 };

@@ -8,7 +8,7 @@ struct RegistroEnCurso {
     std::string consulta;     // the source query being walked
     std::size_t posicion = 0; // 1 for the first record delivered
     std::size_t total = 0;    // records the query holds
-    std::string codigo;       // the code looked up in the target; empty when it could not be read
+    std::string codigo;       // the record's code as written in the source; empty when unread
     std::size_t numero = 0;   // the record's number in its file, deleted ones counted; 0 for none
 };
 
@@ -24,6 +24,18 @@ struct InfoTabla {
     std::string discrepancia;   // why they differ; empty when they do not
 };
 
+// What a comparison finds: a column whose target value differs from what the source would
+// write there, a code the target lacks, or a target row whose code no source record has.
+struct Hallazgo {
+    enum class Tipo { Diferencia, Nuevo, SoloEnDestino };
+    Tipo tipo = Tipo::Diferencia;
+    std::string tabla;   // the target table of the row
+    std::string codigo;  // as written in the source; as the target holds it, for SoloEnDestino
+    std::string columna; // for a difference: the column, and its two values as text
+    std::string destino;
+    std::string origen;
+};
+
 class Interfaz {
 public:
     virtual ~Interfaz() = default;
@@ -34,4 +46,6 @@ public:
     // Once per table and run: something the operator may want to read afterwards, that asks
     // for nothing. A count that differs is also a warning.
     virtual void Tabla(const InfoTabla& /*tabla*/) {}
+    // A comparison's findings, at the end of each transfer's walk.
+    virtual void Comparacion(const Hallazgo& /*hallazgo*/) {}
 };

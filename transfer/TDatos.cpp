@@ -1,16 +1,19 @@
 #include "TDatos.h"
 
 #include "Destino.h"
+#include "Error.h"
 #include "FbError.h"
 #include "OrigenFacturaPlus.h"
+#include "Revision.h"
 #include "SourceQuery.h"
 #include "Traspasos.h"
+#include "Tratamiento.h"
 
 TDatos::TDatos(Interfaz& interfaz)
     : interfaz_(interfaz),
       origen_(std::make_unique<OrigenFacturaPlus>(
           [this](const std::string& t) { interfaz_.MostrarEstado(t, false); })),
-      destino_(std::make_unique<Destino>()) {
+      destino_(std::make_unique<Destino>()), busquedas_(NuevasBusquedas(*this)) {
     origen_->AlFallarBusqueda = [this](const std::string& consulta, const std::string& error) {
         FalloDeBusqueda(consulta, error);
     };
@@ -31,12 +34,7 @@ TDatos::~TDatos() {
     DataSource1.SetDataSet(nullptr);
     try {
         IBQueryFamiliasArticulos().Close();
-        if (IBTransaction1().InTransaction()) {
-            if (modo_ == Modo::Traspaso)
-                IBTransaction1().Commit();
-            else
-                IBTransaction1().Rollback();
-        }
+        if (IBTransaction1().InTransaction()) IBTransaction1().Rollback();
         IBDatabase1().Close();
     } catch (...) {
         // The connection's own destructor releases what is left; nothing to report to.
@@ -92,6 +90,34 @@ bool TDatos::HayConexionesAbandonadas() {
 
 void TDatos::CancelarOperacion() noexcept {
     destino_->IBDatabase1.CancelarOperacion();
+}
+
+const std::vector<TraspasoOfrecido>& TraspasosOfrecidos() {
+    static const std::vector<TraspasoOfrecido> kTraspasos = {
+        {"agentes",
+         "agentes de venta (agentes.dbf -> AGENTESVENTA)",
+         {{"agentes", &TDatos::qAgentesVenta, &TDatos::TraspasoAgentes, &Agentes}}},
+        {"proveedores",
+         "proveedores (proveedo.dbf -> PROVEEDORES)",
+         {{"proveedores", &TDatos::qProveedores, &TDatos::TraspasoProveedores, &Proveedores}}},
+        {"clientes",
+         "clientes y su domicilio de cobro (clientes.dbf -> CLIENTES)",
+         {{"clientes", &TDatos::qClientes, &TDatos::TraspasoClientes, &Clientes}}},
+        {"articulos",
+         "familias y después artículos, con precios y stock (familias.dbf, articulo.dbf)",
+         {{"familias", &TDatos::qFamilias, &TDatos::TraspasoFamilias, &Familias},
+          {"articulos", &TDatos::qArticulos, &TDatos::TraspasoArticulos, &Articulos}}},
+    };
+    return kTraspasos;
+}
+
+const TraspasoOfrecido& TraspasoDeNombre(const std::string& nombre) {
+    std::string hay;
+    for (const TraspasoOfrecido& t : TraspasosOfrecidos()) {
+        if (t.nombre == nombre) return t;
+        hay += (hay.empty() ? "" : ", ") + t.nombre;
+    }
+    throw Error("No hay ningún traspaso llamado «" + nombre + "»; los que hay son " + hay);
 }
 
 bool TDatos::TraspasoFamilias() {

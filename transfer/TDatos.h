@@ -15,22 +15,46 @@
 #include <string>
 #include <vector>
 
+class Busquedas;
+class Campos;
 class IBDatabase;
 class IBQuery;
 class IBSQL;
 class IBTransaction;
 class OrigenFacturaPlus;
+class Revision;
 class Session;
 class SourceQuery;
+class Tratamiento;
 struct Traspaso;
-class Campos;
+class TDatos;
+
+// The transfers the front ends offer, each one or more steps of the data module: the articles
+// are their families and then the articles themselves. The window's buttons, the batch program
+// and the benchmark all take them from TraspasosOfrecidos().
+struct PasoDeTraspaso {
+    std::string nombre;                 // "familias", "articulos"
+    SourceQuery& (TDatos::*consulta)(); // the query it walks, which the grid follows
+    bool (TDatos::*ejecutar)();         // the transfer
+    Traspaso (*descripcion)(TDatos&);   // what it does, for those that look inside
+};
+struct TraspasoOfrecido {
+    std::string nombre;      // "agentes", "proveedores", "clientes", "articulos"
+    std::string descripcion; // for the batch program's help
+    std::vector<PasoDeTraspaso> pasos;
+};
+const std::vector<TraspasoOfrecido>& TraspasosOfrecidos();
+// The one of that name; throws Error naming the ones there are.
+const TraspasoOfrecido& TraspasoDeNombre(const std::string& nombre);
 
 class TDatos {
 public:
     explicit TDatos(Interfaz& interfaz);
     TDatos(const TDatos&) = delete;
     TDatos& operator=(const TDatos&) = delete;
-    ~TDatos(); // commits an open transaction and disconnects; never throws
+    // Undoes what was not committed and disconnects; never throws. Only Cerrar commits: a
+    // destructor that ran because of an error must not keep what the error interrupted.
+    ~TDatos();
 
     // Rebuilds the source alias on a folder; the folder is not checked until a query opens.
     void CrearAlias(const std::string& ruta);
@@ -53,15 +77,27 @@ public:
     int32_t RegistrosActualizados = 0;
     // Records whose code could not be read or whose update or insert failed, in the last run.
     int32_t RegistrosRechazados = 0;
+    // Writing only what changed: records whose rows already held what they would receive.
+    int32_t RegistrosSinCambios = 0;
+    // A comparison, by target row: rows equal to what the source would write, rows that
+    // differ, codes the target lacks, and target rows whose code no source record has.
+    int32_t RegistrosIguales = 0;
+    int32_t RegistrosDistintos = 0;
+    int32_t RegistrosNuevos = 0;
+    int32_t RegistrosSoloEnDestino = 0;
 
     // How a run writes. Traspaso: as the buttons do. Ensayo: every statement runs, but nothing
     // is committed, and closing rolls back (generators, which no transaction holds, still move).
     // Revision: nothing is executed at all; each record's values are bound and checked against
     // the target's columns, the codes the target lacks and the codes the source repeats are
-    // warned about.
-    enum class Modo { Traspaso, Ensayo, Revision };
+    // warned about. Comparacion: nothing is written; each record's target rows are read and
+    // compared with what a run would write there (Interfaz::Comparacion hears of each finding).
+    enum class Modo { Traspaso, Ensayo, Revision, Comparacion };
     void SetModo(Modo m) { modo_ = m; }
     Modo GetModo() const { return modo_; }
+    // A run (or a dry run) that writes only the records whose target rows differ from what they
+    // would receive, or that the target lacks; the others are counted in RegistrosSinCambios.
+    void SetSoloCambios(bool si) { soloCambios_ = si; }
     // Commits (retaining) every n records instead of every one; at the end of a run always.
     void SetConfirmarCada(int n);
 
@@ -123,42 +159,50 @@ public:
     std::optional<int32_t> BuscarIdFamilia(const std::string& codigo); // empty when none
     int32_t BuscarIdFormaPago(const std::string& codigo);              // 0 when none
     int32_t BuscarIdAgenteVenta(const std::string& codigo);            // 0 when none
-    // The payment method of a code, or the default when the code finds none.
+    // The payment method of a code (its first 4 characters), or the default when none.
     int32_t FormaPagoODefecto(const std::string& codigo, int32_t defecto);
+    // The first stock row's figure of an article, 0 when it has none. A stock table that cannot
+    // be read is an error, told once a run; the articles' stock is then left as it is.
+    double StockArticulo(const std::string& articulo);
 
 private:
     struct Destino;
+    friend class Revision;
+    friend class ModoEscritura;
+    friend class ModoComparacion;
     void AbandonarConexion();
     bool EjecutarTraspaso(const Traspaso& t);
-    void Registro(const Traspaso& t, const Campos& campos, const std::string& busqueda,
-                  const std::string& clave);
     bool Recorrer(const Traspaso& t);
+    bool Registro(const Traspaso& t, const Campos& campos);
     [[noreturn]] void Detenido(const Traspaso& t, std::size_t& pendientes,
                                std::size_t& confirmados);
     void AvisarDeLaTabla(const SourceQuery& q);
     void Confirmar(std::size_t& pendientes, std::size_t& confirmados, bool alFinal);
-    void Revisar(const Traspaso& t, const Campos& campos, const std::string& busqueda,
-                 const std::string& clave);
-    void RevisarCodigo(const Traspaso& t, const Campos& campos,
-                       const std::function<void(const std::string&)>& avisar);
-    // In a review, a code the target lacks, and that no earlier review of the run would give it,
-    // is told.
-    void FaltaEnDestino(const std::string& tabla, const std::string& codigo,
-                        const std::string& texto);
+    Tratamiento& TratamientoDelModo(std::unique_ptr<Tratamiento>& propio);
+    // Before any record: a target without a table the transfer reads or writes is told by name.
+    void ComprobarTablas(const Traspaso& t);
     void PonerTextos(const Traspaso& t);
     void Conectar();
     void IniciarSiHaceFalta();
     void LeerDefectos(const Traspaso& t);
-    int32_t BuscarCodigo(const std::string& texto, const std::string& columna,
-                         const std::string& codigo);
-    bool Guardado(const RegistroEnCurso& r, const std::function<void()>& bloque);
+    int32_t BuscarCodigo(const Traspaso& t, const std::string& codigo);
+    // Runs a guarded block of a record: an error is shown as the record's warning and false is
+    // returned, unless it is a fault of the whole database, which ends the run.
+    bool Guardado(const std::function<void()>& bloque);
+    // A follow-up of the record with its target identifier, guarded on its own.
+    void Seguir(const Traspaso& t, const Campos& c, int32_t id);
     int32_t BuscarId(const std::vector<std::string>& texto, const std::string& codigo,
                      const std::string& columna);
     void FalloDeBusqueda(const std::string& consulta, const std::string& error);
+    // In a review, a code the target lacks, and that no earlier review of the run would give it,
+    // is told.
+    void FaltaEnDestino(const std::string& tabla, const std::string& codigo,
+                        const std::string& texto);
 
     Interfaz& interfaz_;
     std::unique_ptr<OrigenFacturaPlus> origen_;
     std::unique_ptr<Destino> destino_;
+    std::unique_ptr<Busquedas> busquedas_; // the mappings' lookups, answered by this module
     bool parada_ = false;
     int enMarcha_ = 0;
     RegistroEnCurso registro_;               // the record in progress, for warnings
@@ -166,15 +210,9 @@ private:
     std::set<std::string> tablasInformadas_; // tables whose page this run has told
     bool conexionPerdida_ = false;           // a run ended because the link went
     Modo modo_ = Modo::Traspaso;
+    bool soloCambios_ = false;
     int confirmarCada_ = 1;
-    // In a review: the codes seen so far, as written, with the record and the code as read.
-    struct CodigoVisto {
-        std::size_t posicion;
-        std::string leido;
-    };
-    std::map<std::string, CodigoVisto> codigosVistos_;
-    const std::function<void(const std::string&)>* faltas_ = nullptr;
-    // The codes each table would receive from the reviews made so far: a later review (clients
-    // after agents, articles after families) finds them as the real run would.
-    std::map<std::string, std::set<std::string>> revisados_;
+    Tratamiento* tratamiento_ = nullptr; // what the running transfer does with each record
+    // The review keeps, from one transfer to the next, the codes each table would receive.
+    std::unique_ptr<Revision> revision_;
 };

@@ -1,62 +1,127 @@
 #include "Traspaso.h"
 
 #include "IBSQL.h"
+#include "Reglas.h"
 #include "SourceQuery.h"
-#include "TDatos.h"
 
-std::string Campos::Texto(std::string_view campo) const {
+#include <cstdio>
+
+std::string CamposDeConsulta::Texto(std::string_view campo) const {
     return q_.FieldByName(campo).AsString();
 }
-double Campos::Numero(std::string_view campo) const {
+double CamposDeConsulta::Numero(std::string_view campo) const {
     return q_.FieldByName(campo).AsFloat();
 }
-int32_t Campos::Entero(std::string_view campo) const {
+int32_t CamposDeConsulta::Entero(std::string_view campo) const {
     return q_.FieldByName(campo).AsInteger();
 }
-bool Campos::Logico(std::string_view campo) const {
+bool CamposDeConsulta::Logico(std::string_view campo) const {
     return q_.FieldByName(campo).AsBoolean();
 }
 
-template <class F> void Parametros::Con(F&& enlazar) {
-    if (!recoger_) return enlazar();
-    try {
-        enlazar();
-    } catch (const ValorNoAdmitido& e) {
-        recoger_(e.what());
+Calculo Campo(std::string campo) {
+    return [campo](const Fuente& f) -> Valor { return f.c.Texto(campo); };
+}
+Calculo Campo(std::string campo, std::size_t n) {
+    return [campo, n](const Fuente& f) -> Valor { return Primeros(f.c.Texto(campo), n); };
+}
+Calculo Decimal(std::string campo) {
+    return [campo](const Fuente& f) -> Valor { return Simple{f.c.Numero(campo)}; };
+}
+Calculo SiNo(std::string campo) {
+    return [campo](const Fuente& f) -> Valor { return f.c.Logico(campo) ? 1 : 0; };
+}
+Calculo Fijo(int32_t v) {
+    return [v](const Fuente&) -> Valor { return v; };
+}
+Calculo FijoDecimal(double v) {
+    return [v](const Fuente&) -> Valor { return Simple{v}; };
+}
+Calculo FijoTexto(std::string v) {
+    return [v](const Fuente&) -> Valor { return v; };
+}
+Calculo Nulo() {
+    return [](const Fuente&) -> Valor { return std::monostate{}; };
+}
+Calculo Ahora() {
+    return {[](const Fuente&) -> Valor { return Timestamp::Now(); }, true};
+}
+
+Valor EnteroONulo(const std::optional<int32_t>& v) {
+    if (v) return *v;
+    return std::monostate{};
+}
+Valor TextoONulo(const std::optional<std::string>& v) {
+    if (v) return *v;
+    return std::monostate{};
+}
+
+bool Envia(const Linea& l, Envio envio) {
+    return envio == Envio::Ambas || l.envio == Envio::Ambas || l.envio == envio;
+}
+
+std::vector<Valor> Calcular(const std::vector<Linea>& lineas, Envio envio, const Fuente& f) {
+    std::vector<Valor> v;
+    v.reserve(lineas.size());
+    for (const Linea& l : lineas)
+        if (Envia(l, envio)) v.push_back(l.valor(f));
+    return v;
+}
+
+void Enlazar(IBSQL& s, std::string_view parametro, const Valor& v) {
+    IBParam& p = s.ParamByName(parametro);
+    std::visit(
+        [&p](const auto& x) {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::monostate>)
+                p.SetNull();
+            else if constexpr (std::is_same_v<T, std::string>)
+                p.SetAsString(x);
+            else if constexpr (std::is_same_v<T, int32_t>)
+                p.SetAsInteger(x);
+            else if constexpr (std::is_same_v<T, Simple>)
+                p.SetAsSingle(x.valor);
+            else
+                p.SetAsTimestamp(x);
+        },
+        v);
+}
+
+void Enlazar(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
+             const std::vector<Valor>& valores, const Recogedor& recoger) {
+    std::size_t k = 0;
+    for (const Linea& l : lineas) {
+        if (!Envia(l, envio)) continue;
+        const Valor& v = valores.at(k++);
+        if (!recoger) {
+            Enlazar(s, l.parametro, v);
+            continue;
+        }
+        try {
+            Enlazar(s, l.parametro, v);
+        } catch (const ValorNoAdmitido& e) {
+            recoger(e.what());
+        }
     }
 }
 
-void Parametros::Texto(std::string_view p, std::string_view v) {
-    Con([&] { s_.ParamByName(p).SetAsString(v); });
-}
-void Parametros::Entero(std::string_view p, int32_t v) {
-    Con([&] { s_.ParamByName(p).SetAsInteger(v); });
-}
-void Parametros::Simple(std::string_view p, double v) {
-    Con([&] { s_.ParamByName(p).SetAsSingle(v); });
-}
-void Parametros::Fecha(std::string_view p, const Timestamp& t) {
-    Con([&] { s_.ParamByName(p).SetAsTimestamp(t); });
-}
-void Parametros::Nulo(std::string_view p) {
-    Con([&] { s_.ParamByName(p).SetNull(); });
-}
-void Parametros::EnteroONulo(std::string_view p, std::optional<int32_t> v) {
-    if (v)
-        Entero(p, *v);
-    else
-        Nulo(p);
-}
-void Parametros::TextoONulo(std::string_view p, const std::optional<std::string>& v) {
-    if (v)
-        Texto(p, *v);
-    else
-        Nulo(p);
-}
-
-IBSQL& Auxiliar(TDatos& d, const char* texto) {
-    IBSQL& s = d.IBSQLSelect();
-    s.Close();
-    s.SetText(texto);
-    return s;
+std::string ComoTexto(const Valor& v) {
+    return std::visit(
+        [](const auto& x) -> std::string {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::monostate>)
+                return "NULL";
+            else if constexpr (std::is_same_v<T, std::string>)
+                return x;
+            else if constexpr (std::is_same_v<T, int32_t>)
+                return std::to_string(x);
+            else if constexpr (std::is_same_v<T, Simple>) {
+                char b[32];
+                std::snprintf(b, sizeof b, "%.9g",
+                              static_cast<double>(static_cast<float>(x.valor)));
+                return b;
+            } else
+                return x.ToString();
+        },
+        v);
 }

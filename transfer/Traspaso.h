@@ -1,7 +1,9 @@
 #pragma once
-// A transfer as the one cycle runs it: a description made of its texts, its code, its defaults,
-// its mapping and the further blocks of each record. Each transfer is one function that returns
-// its description (Traspasos.h); the cycle is TDatos::EjecutarTraspaso.
+// A transfer as the one cycle runs it: a description made of its texts, its code, its defaults
+// and its mapping. The mapping states each parameter once: where its value comes from and which
+// statements send it. Binding, the comparison with the target and the benchmark's raw loops all
+// read the same lines. Each transfer is one function that returns its description
+// (Traspasos.h); the cycle is TDatos::EjecutarTraspaso.
 #include "Valores.h"
 
 #include <cstdint>
@@ -10,57 +12,112 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 class IBSQL;
 class SourceQuery;
-class TDatos;
 
-// The current record of a source query, read by field name.
+// A decimal quantity: sent as single precision, as the target has always received them.
+struct Simple {
+    double valor = 0;
+    bool operator==(const Simple&) const = default;
+};
+
+// What a mapping line sends: NULL, a text, a 32-bit integer, a decimal or a date and time.
+using Valor = std::variant<std::monostate, std::string, int32_t, Simple, Timestamp>;
+
+// The current record of a source table, read by field name.
 class Campos {
 public:
-    explicit Campos(const SourceQuery& q) : q_(q) {}
-    std::string Texto(std::string_view campo) const; // empty when blank
-    double Numero(std::string_view campo) const;     // 0 when blank
-    int32_t Entero(std::string_view campo) const;    // 0 when blank
-    bool Logico(std::string_view campo) const;       // false when blank
+    virtual ~Campos() = default;
+    virtual std::string Texto(std::string_view campo) const = 0; // empty when blank
+    virtual double Numero(std::string_view campo) const = 0;     // 0 when blank
+    virtual int32_t Entero(std::string_view campo) const = 0;    // 0 when blank
+    virtual bool Logico(std::string_view campo) const = 0;       // false when blank
+};
+
+// The current record of a source query.
+class CamposDeConsulta final : public Campos {
+public:
+    explicit CamposDeConsulta(const SourceQuery& q) : q_(q) {}
+    std::string Texto(std::string_view campo) const override;
+    double Numero(std::string_view campo) const override;
+    int32_t Entero(std::string_view campo) const override;
+    bool Logico(std::string_view campo) const override;
 
 private:
     const SourceQuery& q_;
 };
 
-// The parameters of a target statement, bound by name; each value carries its own type. With a
-// collector, a value the parameter cannot take is handed to it and the filling goes on, so that
-// a review sees every such value of a record, not only the first.
-class Parametros {
+// What a mapping line may look up besides its record: the side tables of the source and the
+// identifiers of the target. Codes arrive as the lines cut them.
+class Busquedas {
 public:
-    using Recogedor = std::function<void(const std::string& mensaje)>;
-    explicit Parametros(IBSQL& s, Recogedor recoger = {}) : s_(s), recoger_(std::move(recoger)) {}
-    void Texto(std::string_view p, std::string_view v);
-    void Entero(std::string_view p, int32_t v);
-    void Simple(std::string_view p, double v); // sent as single precision
-    void Fecha(std::string_view p, const Timestamp& t);
-    void Nulo(std::string_view p);
-    void EnteroONulo(std::string_view p, std::optional<int32_t> v);
-    void TextoONulo(std::string_view p, const std::optional<std::string>& v);
-
-private:
-    template <class F> void Con(F&& enlazar);
-    IBSQL& s_;
-    Recogedor recoger_;
+    virtual ~Busquedas() = default;
+    virtual std::string NombreProvincia(const std::string& codigo) = 0;
+    virtual std::string NombreLargoArticulo(const std::string& codigo) = 0;
+    // The first stock row's figure of an article; 0 when it has none.
+    virtual double StockArticulo(const std::string& articulo) = 0;
+    virtual std::optional<int32_t> IdFamilia(const std::string& codigo) = 0;
+    // The payment method of a code, or `defecto` when the target has none with that code.
+    virtual int32_t FormaPagoODefecto(const std::string& codigo, int32_t defecto) = 0;
+    virtual std::optional<int32_t> IdAgenteVenta(const std::string& codigo) = 0;
 };
 
-// IBSQLSelect holding a side statement of a record (a follow-up update), its cursor closed.
-IBSQL& Auxiliar(TDatos& d, const char* texto);
+// What a line's value is computed from.
+struct Fuente {
+    const Campos& c;
+    Busquedas& b;
+};
 
-// Where the transfers differ in the order of their first steps.
-enum class Orden {
-    // Families and articles: the statement texts, then the progress text, then the connection;
-    // no transaction starts before the first record.
-    TextosAntesDelProgreso,
-    // Clients, suppliers and agents: the progress text, the connection, a transaction, the
-    // statement texts, then the defaults.
-    TransaccionYTextosAntesDelBucle,
+// How a line's value is computed. A value read from the clock differs at every run, so a
+// comparison with the target leaves it out.
+class Calculo {
+public:
+    template <class F>
+    requires std::is_invocable_r_v<Valor, F, const Fuente&> Calculo(F f, bool reloj = false)
+        : f_(std::move(f)), reloj_(reloj) {}
+    Valor operator()(const Fuente& f) const { return f_(f); }
+    bool DelReloj() const { return reloj_; }
+
+private:
+    std::function<Valor(const Fuente&)> f_;
+    bool reloj_;
+};
+
+// Which of the two statements a line's parameter belongs to.
+enum class Envio { Ambas, Alta, Cambio };
+
+// One parameter of a statement and where its value comes from.
+struct Linea {
+    std::string parametro;
+    Calculo valor;
+    Envio envio = Envio::Ambas;
+    bool EnAlta() const { return envio != Envio::Cambio; }
+    bool EnCambio() const { return envio != Envio::Alta; }
+};
+
+// The usual sources of a value, so that a mapping reads like its table.
+Calculo Campo(std::string campo);                // the text as read, whole
+Calculo Campo(std::string campo, std::size_t n); // its first n characters
+Calculo Decimal(std::string campo);              // a number, as single precision
+Calculo SiNo(std::string campo);                 // a logical field as 1 or 0
+Calculo Fijo(int32_t v);
+Calculo FijoDecimal(double v);
+Calculo FijoTexto(std::string v);
+Calculo Nulo();
+Calculo Ahora(); // the local date and time, to the second
+Valor EnteroONulo(const std::optional<int32_t>& v);
+Valor TextoONulo(const std::optional<std::string>& v);
+
+// A follow-up update of the record (prices, stock, collection address), guarded on its own and
+// given the record's target identifier, which `idParametro` takes.
+struct Seguimiento {
+    std::string texto;
+    std::string idParametro;
+    std::vector<Linea> lineas;
+    std::string nombre; // for messages: "precios", "stock", "domicilio de cobro"
 };
 
 // A default read once per run: a select whose first row's columns, in order, go to `destinos`;
@@ -78,16 +135,37 @@ struct Traspaso {
     // record (the field cut or trimmed as the transfer writes it).
     std::string campoCodigo{};
     std::function<std::string(const Campos&)> codigo{};
-    Orden orden = Orden::TransaccionYTextosAntesDelBucle;
-    std::string progreso{};                        // status text before the walk
+    std::string nombre{};                          // "Clientes", as the status texts say it
     std::pair<std::string, std::string> resumen{}; // prefix and separator of the closing summary
     std::string insert{};
     std::string update{};
-    // The insert ends in "returning <id>": the new row's identifier comes from the insert itself.
-    bool insertDevuelveId = false;
+    // Read before the first record, in a transaction of the run; a transfer without defaults
+    // starts no transaction before its first record.
     std::vector<Defecto> defectos{};
-    // Fills the column parameters of the insert (alta) or of the update, key excluded.
-    std::function<void(Parametros&, const Campos&, bool alta)> rellenar{};
-    // Further guarded blocks of each record, given its target identifier; none runs with 0.
-    std::vector<std::function<void(int32_t id, const Campos&)>> despues{};
+    // The target tables the mapping's lookups read, besides those its statements name.
+    std::vector<std::string> consultadas{};
+    std::vector<Linea> lineas{};             // the insert's and the update's parameters, key aside
+    std::vector<Seguimiento> seguimientos{}; // none runs for a record without identifier
+
+    std::string Progreso() const { return "Actualizando " + nombre; } // before the walk
+    std::string Busqueda() const {
+        return "select " + id + " from " + tabla + " where codigo = :ParCodigo";
+    }
+    std::string Clave() const { return "OLD_" + id; } // the update's key parameter
 };
+
+// The values of the lines a statement sends, in the lines' order.
+std::vector<Valor> Calcular(const std::vector<Linea>& lineas, Envio envio, const Fuente& f);
+// Whether line `l` is among those a statement for `envio` sends.
+bool Envia(const Linea& l, Envio envio);
+
+// Binds values computed by Calcular to their parameters. With a collector, a value a parameter
+// cannot take is handed to it and the binding goes on, so that a review sees every such value of
+// a record, not only the first.
+using Recogedor = std::function<void(const std::string& mensaje)>;
+void Enlazar(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
+             const std::vector<Valor>& valores, const Recogedor& recoger = {});
+void Enlazar(IBSQL& s, std::string_view parametro, const Valor& v);
+
+// A value as the operator reads it in a report.
+std::string ComoTexto(const Valor& v);

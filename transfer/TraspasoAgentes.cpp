@@ -26,14 +26,19 @@ const char* const kUpdate =
     "COMISIONESAGENTE = :COMISIONESAGENTE, FECHAALTA = :FECHAALTA, IVA = :IVA, "
     "EMPRESA = :EMPRESA where (IDAGENTESVENTA = :OLD_IDAGENTESVENTA) ";
 
-struct Defectos {
-    int32_t iva = 0;
-};
+// The name is the first name, a blank and the surname, cut to 35; a new agent's surname loses its
+// outer blanks, an existing one's keeps them.
+Calculo Nombre(bool alta) {
+    return [alta](const Fuente& f) -> Valor {
+        std::string apellido = alta ? Recortado(f.c.Texto("CAPEAGE")) : f.c.Texto("CAPEAGE");
+        return Primeros(Recortado(f.c.Texto("CNBRAGE")) + " " + apellido, 35);
+    };
+}
 
 } // namespace
 
 Traspaso Agentes(TDatos& d) {
-    auto def = std::make_shared<Defectos>();
+    auto iva = std::make_shared<int32_t>(0);
     return {
         .consulta = &d.qAgentesVenta(),
         .tabla = "AGENTESVENTA",
@@ -41,36 +46,36 @@ Traspaso Agentes(TDatos& d) {
         .campoCodigo = "CCODAGE",
         // Searched as it is written, so that a code wider than the column is found again.
         .codigo = [](const Campos& c) { return Primeros(c.Texto("CCODAGE"), 4); },
-        .orden = Orden::TransaccionYTextosAntesDelBucle,
-        .progreso = "Actualizando Agentes",
+        .nombre = "Agentes",
         .resumen = {"Agentes Añadidos: ", ",   Actualizados: "},
         .insert = kInsert,
         .update = kUpdate,
-        .defectos = {{"SELECT first 1 idtablaiva from tablaiva", {&def->iva}}},
-        .rellenar =
-            [&d, def](Parametros& p, const Campos& c, bool alta) {
-                // The code is written as read (cut to 4), so that the next run's lookup, which
-                // searches the code as read, finds the row again.
-                p.Texto("CODIGO", Primeros(c.Texto("CCODAGE"), 4));
-                std::string apellido = alta ? Recortado(c.Texto("CAPEAGE")) : c.Texto("CAPEAGE");
-                p.Texto("NOMBRE", Primeros(Recortado(c.Texto("CNBRAGE")) + " " + apellido, 35));
-                p.Texto("DIRECCION", Primeros(c.Texto("CDIRAGE"), 35));
-                p.Texto("LOCALIDAD", Primeros(c.Texto("CPOBAGE"), 35));
-                p.Texto("CODIGOPOSTAL", c.Texto("CPTLAGE"));
-                p.Texto("PROVINCIA", d.NombreProvincia(c.Texto("CCODPROV")));
-                p.Texto("PAIS", Pais(c.Texto("CNACAGE")));
-                p.Texto("TELEFONO1", Primeros(c.Texto("CTFOAGE"), 15));
-                p.Texto("FAX", Primeros(c.Texto("CFAXAGE"), 15));
-                p.Texto("EMAIL1", c.Texto("EMAIL"));
-                p.Texto("NIF", Primeros(c.Texto("CDNINIF"), 12));
-                if (alta) p.Simple("PORCENTAJECOMISION", 0);
-                p.Simple("IMPORTECOMISION", c.Numero("NCOM1"));
-                p.Entero("COMISIONFIJA", 0);
-                if (alta) p.Nulo("CUENTACONTABLE");
-                p.Entero("COMISIONESAGENTE", 0);
-                p.Fecha("FECHAALTA", Timestamp::Now());
-                p.Entero("EMPRESA", 1);
-                p.Entero("IVA", def->iva);
+        .defectos = {{"SELECT first 1 idtablaiva from tablaiva", {iva.get()}}},
+        .lineas =
+            {
+                {"CODIGO", Campo("CCODAGE", 4)},
+                {"NOMBRE", Nombre(true), Envio::Alta},
+                {"NOMBRE", Nombre(false), Envio::Cambio},
+                {"DIRECCION", Campo("CDIRAGE", 35)},
+                {"LOCALIDAD", Campo("CPOBAGE", 35)},
+                {"CODIGOPOSTAL", Campo("CPTLAGE")},
+                {"PROVINCIA",
+                 [](const Fuente& f) -> Valor {
+                     return f.b.NombreProvincia(f.c.Texto("CCODPROV"));
+                 }},
+                {"PAIS", [](const Fuente& f) -> Valor { return Pais(f.c.Texto("CNACAGE")); }},
+                {"TELEFONO1", Campo("CTFOAGE", 15)},
+                {"FAX", Campo("CFAXAGE", 15)},
+                {"EMAIL1", Campo("EMAIL")},
+                {"NIF", Campo("CDNINIF", 12)},
+                {"PORCENTAJECOMISION", FijoDecimal(0), Envio::Alta},
+                {"IMPORTECOMISION", Decimal("NCOM1")},
+                {"COMISIONFIJA", Fijo(0)},
+                {"CUENTACONTABLE", Nulo(), Envio::Alta},
+                {"COMISIONESAGENTE", Fijo(0)},
+                {"FECHAALTA", Ahora()},
+                {"EMPRESA", Fijo(1)},
+                {"IVA", [iva](const Fuente&) -> Valor { return *iva; }},
             },
     };
 }

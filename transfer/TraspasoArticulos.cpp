@@ -57,6 +57,11 @@ const char* const kUpdate =
     "AFECTASTOCK = :AFECTASTOCK, TIPOCODIGOBARRAS = :TIPOCODIGOBARRAS, FAMILIA = :FAMILIA where "
     "(IDARTICULOS = :OLD_IDARTICULOS)";
 
+// A new article's offer dates: 30/12/1899 00:00, the old client tools' zero date.
+Calculo FechaCero() {
+    return [](const Fuente&) -> Valor { return Timestamp{}; };
+}
+
 } // namespace
 
 // "+ 0" gives the same lowest identifier, but keeps the engine from walking the primary key
@@ -72,123 +77,132 @@ const char* const kStockArticulo =
     "  STOCKINICIAL1 = :STOCKACTUAL,     STOCKACTUAL1 = :STOCKACTUAL WHERE (ALMACEN = 1) AND "
     "(ARTICULOCARACTERISTICA = :ParArticulo)";
 
-// The article's sale prices go into the "from 1" interval of its first tariff-1 row.
-void ActualizarPreciosArticulo(TDatos& d, int32_t articulo, const Campos& c) {
-    IBSQL& s = Auxiliar(d, kPreciosArticulo);
-    Parametros p(s);
-    p.Entero("ParArticulo", articulo);
-    p.Simple("ParPVP", c.Numero("NPVP"));
-    p.Simple("ParPVPConIVA", c.Numero("NPCONIVA"));
-    p.Simple("ParBENEFICIO", c.Numero("NBENEFPVP"));
-    s.ExecQuery();
-}
-
-// The stock limits and the first stock row's figure go to its warehouse-1 row.
-void ActualizarStockArticulo(TDatos& d, int32_t articulo, const Campos& c) {
-    IBSQL& s = Auxiliar(d, kStockArticulo);
-    SourceQuery& stock = d.qStock();
-    stock.Close();
-    stock.SetParam("PARCODIGO", c.Texto("CREF"));
-    stock.Open();
-    Parametros p(s);
-    p.Entero("ParArticulo", articulo);
-    p.Simple("STOCKMAXIMO", c.Numero("NSTOCKMAX"));
-    p.Simple("STOCKMINIMO", c.Numero("NSTOCKMIN"));
-    p.Simple("STOCKACTUAL", stock.Eof() ? 0 : Campos(stock).Numero("NSTOCK"));
-    s.ExecQuery();
-}
-
 Traspaso Articulos(TDatos& d) {
-    return {
+    std::vector<Linea> caracteristicas;
+    for (int i = 1; i <= 10; ++i)
+        caracteristicas.push_back(
+            {"CARACTERISTICAARTICULO" + std::to_string(i), Nulo(), Envio::Alta});
+    Traspaso t{
         .consulta = &d.qArticulos(),
         .tabla = "ARTICULOS",
         .id = "IDARTICULOS",
         .campoCodigo = "CREF",
         .codigo = [](const Campos& c) { return c.Texto("CREF"); },
-        .orden = Orden::TextosAntesDelProgreso,
-        .progreso = "Actualizando Artículos",
+        .nombre = "Artículos",
         .resumen = {"Artículos Añadidos: ", ",   Actualizados: "},
         .insert = kInsert,
         .update = kUpdate,
-        .insertDevuelveId = true,
-        // The update writes the 19 columns the source owns; `alta` adds what only a new
-        // article gets. The insert fills TEXTOTICKET last.
-        .rellenar =
-            [&d](Parametros& p, const Campos& c, bool alta) {
-                double coste = c.Numero("NCOSTEPROM");
-                p.Texto("CODIGO", c.Texto("CREF"));
-                p.Texto("NOMBRE", Primeros(SinIniciales(c.Texto("CDETALLE")), 50));
-                p.Texto("NOMBRELARGO", Primeros(d.NombreLargoArticulo(c.Texto("CREF")), 1024));
-                p.Texto("CODIGOEAN", c.Texto("CCODEBAR"));
-                p.Texto("PARTNUMBER", c.Texto("CCODPRO"));
-                p.Texto("REFERENCIAPROVEEDOR", c.Texto("CREFPROV"));
-                if (!alta) p.Texto("TEXTOTICKET", c.Texto("CDES_TAC"));
-                p.Entero("COMPUESTO", c.Logico("LKIT") ? 1 : 0);
-                if (alta) p.Entero("NUMEROSSERIE", 1);
-                if (alta) p.Entero("LOTES", 1);
-                p.Simple("PESOUNIDAD", c.Numero("NTARA"));
-                p.Simple("UNIDADESCAJA", c.Numero("NUNIDADES"));
-                if (alta) p.Simple("UNIDADESPAQUETE", 0);
-                if (alta) p.Nulo("UNIDADMEDIDAVENTAS");
-                p.Simple("PRECIOMEDIOCOSTE", coste);
-                p.Simple("PRECIOULTIMACOMPRA", coste);
-                p.Simple("PRECIOMEDIOCOSTEESTANDARD", coste);
-                p.Simple("PRECIOMEDIOCOSTEINICIAL", coste);
-                if (alta) p.Fecha("FECHAULTIMACOMPRA", Timestamp::Now());
-                if (alta) p.Fecha("FECHAULTIMAVENTA", Timestamp::Now());
-                if (alta) p.Entero("DOBLESTOCK", 0);
-                if (alta) p.Entero("GASTOMEDIO", 0);
-                if (alta) p.Nulo("GASTOMEDIOINICIAL");
-                if (alta) p.Entero("CANTIDADMINIMOPEDIDO", 0);
-                if (alta) p.Entero("DESCATALOGADO", 0);
-                if (alta) p.Entero("PAGINACATALOGO", 0);
-                if (alta) p.Entero("MESESGARANTIACOMPRA", 0);
-                if (alta) p.Entero("MESESGARANTIAVENTA", 0);
-                if (alta) p.Entero("ARTICULOSVARIOS", 0);
-                if (alta) p.Entero("CANTIDADPRODUCIDA", 0);
-                p.Texto("CUENTACONTABLE", c.Texto("CSCTAVTAS"));
-                p.Texto("CUENTACONTABLECOMPRAS", c.Texto("CSCTACPRAS"));
-                if (alta) p.Entero("BLOQUEADO", 0);
-                if (alta) p.Entero("USOCOMPRA", 1);
-                if (alta) p.Entero("USOVENTA", 1);
-                p.Entero("AFECTASTOCK", c.Logico("LCTRLSTOCK") ? 1 : 0);
-                if (alta) p.Entero("PUNTOVERDESN", 0);
-                if (alta) p.Entero("ESARTICULOPUNTOVERDE", 0);
-                if (alta) p.Entero("PUNTOVERDEINCLUIDO", 0);
-                if (alta) p.Entero("PRECIOPUNTOVERDE", 0);
-                if (alta) p.Nulo("ARTICULOPUNTOVERDE");
-                if (alta) p.Nulo("TIPOARTICULO");
-                if (alta) p.Entero("VOLUMEN", 0);
-                if (alta) p.Fecha("FECHAALTA", Timestamp::Now());
+        // The update writes the 19 columns the source owns; what only a new article gets goes
+        // with the insert alone.
+        .consultadas = {"FAMILIASARTICULOS"},
+        .lineas =
+            {
+                {"CODIGO", Campo("CREF")},
+                {"NOMBRE",
+                 [](const Fuente& f) -> Valor {
+                     return Primeros(SinIniciales(f.c.Texto("CDETALLE")), 50);
+                 }},
+                {"NOMBRELARGO",
+                 [](const Fuente& f) -> Valor {
+                     return Primeros(f.b.NombreLargoArticulo(f.c.Texto("CREF")), 1024);
+                 }},
+                {"CODIGOEAN", Campo("CCODEBAR")},
+                {"PARTNUMBER", Campo("CCODPRO")},
+                {"REFERENCIAPROVEEDOR", Campo("CREFPROV")},
+                {"TEXTOTICKET", Campo("CDES_TAC")},
+                {"COMPUESTO", SiNo("LKIT")},
+                {"NUMEROSSERIE", Fijo(1), Envio::Alta},
+                {"LOTES", Fijo(1), Envio::Alta},
+                {"PESOUNIDAD", Decimal("NTARA")},
+                {"UNIDADESCAJA", Decimal("NUNIDADES")},
+                {"UNIDADESPAQUETE", FijoDecimal(0), Envio::Alta},
+                {"UNIDADMEDIDAVENTAS", Nulo(), Envio::Alta},
+                {"PRECIOMEDIOCOSTE", Decimal("NCOSTEPROM")},
+                {"PRECIOULTIMACOMPRA", Decimal("NCOSTEPROM")},
+                {"PRECIOMEDIOCOSTEESTANDARD", Decimal("NCOSTEPROM")},
+                {"PRECIOMEDIOCOSTEINICIAL", Decimal("NCOSTEPROM")},
+                {"FECHAULTIMACOMPRA", Ahora(), Envio::Alta},
+                {"FECHAULTIMAVENTA", Ahora(), Envio::Alta},
+                {"DOBLESTOCK", Fijo(0), Envio::Alta},
+                {"GASTOMEDIO", Fijo(0), Envio::Alta},
+                {"GASTOMEDIOINICIAL", Nulo(), Envio::Alta},
+                {"CANTIDADMINIMOPEDIDO", Fijo(0), Envio::Alta},
+                {"DESCATALOGADO", Fijo(0), Envio::Alta},
+                {"PAGINACATALOGO", Fijo(0), Envio::Alta},
+                {"MESESGARANTIACOMPRA", Fijo(0), Envio::Alta},
+                {"MESESGARANTIAVENTA", Fijo(0), Envio::Alta},
+                {"ARTICULOSVARIOS", Fijo(0), Envio::Alta},
+                {"CANTIDADPRODUCIDA", Fijo(0), Envio::Alta},
+                {"CUENTACONTABLE", Campo("CSCTAVTAS")},
+                {"CUENTACONTABLECOMPRAS", Campo("CSCTACPRAS")},
+                {"BLOQUEADO", Fijo(0), Envio::Alta},
+                {"USOCOMPRA", Fijo(1), Envio::Alta},
+                {"USOVENTA", Fijo(1), Envio::Alta},
+                {"AFECTASTOCK", SiNo("LCTRLSTOCK")},
+                {"PUNTOVERDESN", Fijo(0), Envio::Alta},
+                {"ESARTICULOPUNTOVERDE", Fijo(0), Envio::Alta},
+                {"PUNTOVERDEINCLUIDO", Fijo(0), Envio::Alta},
+                {"PRECIOPUNTOVERDE", Fijo(0), Envio::Alta},
+                {"ARTICULOPUNTOVERDE", Nulo(), Envio::Alta},
+                {"TIPOARTICULO", Nulo(), Envio::Alta},
+                {"VOLUMEN", Fijo(0), Envio::Alta},
+                {"FECHAALTA", Ahora(), Envio::Alta},
                 // A new article was last modified when it was created, not in 1858.
-                if (alta) p.Fecha("FECHAMODIFICACION", Timestamp::Now());
-                for (int i = 1; alta && i <= 10; ++i)
-                    p.Nulo("CARACTERISTICAARTICULO" + std::to_string(i));
-                if (alta) p.Entero("GRUPOEMPRESAS", 1);
-                if (alta) p.Nulo("PROVEEDORHABITUAL");
-                if (alta) p.Entero("IVA", 1);
-                p.EnteroONulo("FAMILIA", d.BuscarIdFamilia(c.Texto("CCODFAM")));
-                if (alta) p.Nulo("ENVASEASOCIADO");
-                if (alta) p.Entero("CONCEPTO", 1);
-                if (alta) p.Nulo("GAMA");
-                if (alta) p.Nulo("FABRICANTE");
-                if (alta) p.Nulo("MARCA");
-                if (alta) p.Nulo("ALMACENEXCLUSIVO");
-                if (alta) p.Entero("LARGO", 0);
-                if (alta) p.Entero("ANCHO", 0);
-                if (alta) p.Entero("ALTO", 0);
-                if (alta) p.Entero("UNIDADES", 0);
-                if (alta) p.Texto("TIPODIMENSIONARTICULO", "A");
-                p.Entero("TIPOCODIGOBARRAS", TipoCodigoBarras(c.Entero("NTIPOCODE")));
-                if (alta) p.Entero("PUBLICAR_ARTICULO_WEB", 0);
-                if (alta) p.Entero("OFERTA_WEB", 0);
-                if (alta) p.Entero("NOVEDAD_WEB", 0);
-                if (alta) p.Entero("PVP_OFERTA_WEB", 0);
-                if (alta) p.Fecha("FECHA_INICIO_OFERTA_WEB", Timestamp{}); // 30/12/1899 00:00
-                if (alta) p.Fecha("FECHA_FIN_OFERTA_WEB", Timestamp{});
-                if (alta) p.Texto("TEXTOTICKET", c.Texto("CDES_TAC"));
+                {"FECHAMODIFICACION", Ahora(), Envio::Alta},
+                {"GRUPOEMPRESAS", Fijo(1), Envio::Alta},
+                {"PROVEEDORHABITUAL", Nulo(), Envio::Alta},
+                {"IVA", Fijo(1), Envio::Alta},
+                {"FAMILIA",
+                 [](const Fuente& f) { return EnteroONulo(f.b.IdFamilia(f.c.Texto("CCODFAM"))); }},
+                {"ENVASEASOCIADO", Nulo(), Envio::Alta},
+                {"CONCEPTO", Fijo(1), Envio::Alta},
+                {"GAMA", Nulo(), Envio::Alta},
+                {"FABRICANTE", Nulo(), Envio::Alta},
+                {"MARCA", Nulo(), Envio::Alta},
+                {"ALMACENEXCLUSIVO", Nulo(), Envio::Alta},
+                {"LARGO", Fijo(0), Envio::Alta},
+                {"ANCHO", Fijo(0), Envio::Alta},
+                {"ALTO", Fijo(0), Envio::Alta},
+                {"UNIDADES", Fijo(0), Envio::Alta},
+                {"TIPODIMENSIONARTICULO", FijoTexto("A"), Envio::Alta},
+                {"TIPOCODIGOBARRAS",
+                 [](const Fuente& f) -> Valor {
+                     return TipoCodigoBarras(f.c.Entero("NTIPOCODE"));
+                 }},
+                {"PUBLICAR_ARTICULO_WEB", Fijo(0), Envio::Alta},
+                {"OFERTA_WEB", Fijo(0), Envio::Alta},
+                {"NOVEDAD_WEB", Fijo(0), Envio::Alta},
+                {"PVP_OFERTA_WEB", Fijo(0), Envio::Alta},
+                {"FECHA_INICIO_OFERTA_WEB", FechaCero(), Envio::Alta},
+                {"FECHA_FIN_OFERTA_WEB", FechaCero(), Envio::Alta},
             },
-        .despues = {[&d](int32_t id, const Campos& c) { ActualizarPreciosArticulo(d, id, c); },
-                    [&d](int32_t id, const Campos& c) { ActualizarStockArticulo(d, id, c); }},
+        .seguimientos =
+            {
+                // The article's sale prices go into the "from 1" interval of its first tariff-1
+                // row.
+                {kPreciosArticulo,
+                 "ParArticulo",
+                 {
+                     {"ParPVP", Decimal("NPVP")},
+                     {"ParPVPConIVA", Decimal("NPCONIVA")},
+                     {"ParBENEFICIO", Decimal("NBENEFPVP")},
+                 },
+                 "precios"},
+                // The stock limits and the first stock row's figure go to its warehouse-1 row.
+                {kStockArticulo,
+                 "ParArticulo",
+                 {
+                     {"STOCKMAXIMO", Decimal("NSTOCKMAX")},
+                     {"STOCKMINIMO", Decimal("NSTOCKMIN")},
+                     {"STOCKACTUAL",
+                      [](const Fuente& f) -> Valor {
+                          return Simple{f.b.StockArticulo(f.c.Texto("CREF"))};
+                      }},
+                 },
+                 "stock"},
+            },
     };
+    // The ten characteristics of a new article, all NULL; the order of the lines has no effect.
+    t.lineas.insert(t.lineas.end(), caracteristicas.begin(), caracteristicas.end());
+    return t;
 }

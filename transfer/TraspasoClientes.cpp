@@ -48,27 +48,6 @@ struct Defectos {
     int32_t formaPago = 0, cartera = 0, moneda = 0, regimenIva = 0, tarifa = 0;
 };
 
-// The bank data of the client go to its principal collection address; only that row changes,
-// and a client without one changes nothing.
-void DomicilioCobro(TDatos& d, int32_t cliente, const Campos& c) {
-    IBSQL& s = Auxiliar(d, kDomicilioCobroCliente);
-    Parametros p(s);
-    p.Entero("ParCLIENTE", cliente);
-    p.Texto("ParNOMBRE", Primeros(c.Texto("CNBRBCO"), 35));
-    p.Texto("ParDIRECCION", Primeros(c.Texto("CDIRBCO"), 35));
-    p.Texto("ParLOCALIDAD", Primeros(c.Texto("CPOBBCO"), 35));
-    p.Texto("ParPROVINCIA", Primeros(c.Texto("CPROVBCO"), 25)); // no province-name lookup here
-    p.Texto("ParPAIS", Primeros(c.Texto("CNACBCO"), 25));       // nor the "ESPA" rule
-    p.Texto("ParTELEFONO1", Primeros(c.Texto("CTFOBCO"), 15));
-    p.Texto("ParFAX", Primeros(c.Texto("CFAXBCO"), 15));
-    // The source has no postal code for the bank: its province field goes there whole.
-    p.Texto("ParCODIGOPOSTAL", c.Texto("CPROVBCO"));
-    p.Texto("ParCODIGOBANCO", c.Texto("CENTIDAD"));
-    p.Texto("ParCODIGOSUCURSAL", c.Texto("CAGENCIA"));
-    p.Texto("ParNUMEROCUENTA", c.Texto("CCUENTA"));
-    s.ExecQuery();
-}
-
 } // namespace
 
 const char* const kDomicilioCobroCliente =
@@ -80,6 +59,9 @@ const char* const kDomicilioCobroCliente =
 
 Traspaso Clientes(TDatos& d) {
     auto def = std::make_shared<Defectos>();
+    auto defecto = [def](int32_t Defectos::*campo) {
+        return Calculo([def, campo](const Fuente&) -> Valor { return (*def).*campo; });
+    };
     return {
         .consulta = &d.qClientes(),
         .tabla = "CLIENTES",
@@ -87,63 +69,95 @@ Traspaso Clientes(TDatos& d) {
         .campoCodigo = "CCODCLI",
         // Searched as it is written, so that a code wider than the column is found again.
         .codigo = [](const Campos& c) { return Primeros(c.Texto("CCODCLI"), 7); },
-        .orden = Orden::TransaccionYTextosAntesDelBucle,
-        .progreso = "Actualizando Clientes",
+        .nombre = "Clientes",
         .resumen = {"Clientes Añadidos: ", ",   Actualizados: "},
         .insert = kInsert,
         .update = kUpdate,
-        .insertDevuelveId = true,
         .defectos = {{"SELECT first 1 idformaspago, cartera from formaspago",
                       {&def->formaPago, &def->cartera}},
                      {"SELECT Max(idmonedas) as idmonedas from monedas", {&def->moneda}},
                      {"SELECT first 1 idregimenesiva from regimenesiva", {&def->regimenIva}},
                      {"SELECT first 1 idtarifas from tarifas", {&def->tarifa}}},
-        .rellenar =
-            [&d, def](Parametros& p, const Campos& c, bool) {
-                p.Texto("CODIGO", Primeros(c.Texto("CCODCLI"), 7));
-                p.Texto("NOMBRE", Primeros(c.Texto("CNOMCLI"), 50));
-                p.Texto("RAZONSOCIAL", Primeros(c.Texto("CNOMCLI"), 35));
-                p.Texto("DIRECCION", c.Texto("CDIRCLI"));
-                p.Texto("LOCALIDAD", Primeros(c.Texto("CPOBCLI"), 35));
-                p.Texto("CODIGOPOSTAL", c.Texto("CPTLCLI"));
-                p.Texto("PROVINCIA", d.NombreProvincia(c.Texto("CCODPROV")));
-                p.Texto("PAIS", Pais(c.Texto("CNACCLI")));
-                p.Texto("TELEFONO1", Primeros(c.Texto("CTFO1CLI"), 15));
-                p.Texto("TELEFONO2", Primeros(c.Texto("CTFO2CLI"), 15));
-                p.Texto("FAX", Primeros(c.Texto("CFAXCLI"), 15));
-                p.Texto("EMAIL1", c.Texto("EMAIL"));
-                p.Texto("NIF", Primeros(c.Texto("CDNICIF"), 12));
-                p.Entero("CLIENTEFUTURO", 0);
-                p.Simple("DESCUENTO1", c.Numero("NDTOESP"));
-                p.Simple("DESCUENTO2", 0);
-                p.Simple("COMISION", 0);
-                p.Simple("RIESGOCONCEDIDO", c.Numero("NRIESGO"));
-                p.EnteroONulo("DIAFIJOPAGO1", DiaFijo(c.Entero("NDIA1PAGO")));
-                p.EnteroONulo("DIAFIJOPAGO2", DiaFijo(c.Entero("NDIA2PAGO")));
-                p.EnteroONulo("DIAFIJOPAGO3", DiaFijo(c.Entero("NDIA3PAGO")));
-                p.Texto("CUENTACONTABLE", c.Texto("CSUBCTA"));
-                p.Nulo("REFERENCIABLOQUEO");
-                p.Entero("ALBARANVALORADO", 0);
-                p.Entero("FACTURAACUMULADA", 0);
-                p.Entero("TRANSPORTEINCLUIDO", 0);
-                p.Entero("COPIASFACTURA", c.Entero("NCOPFAC"));
-                p.Fecha("FECHAALTACLIENTE", Timestamp::Now());
-                p.Entero("APLICARDTOSOBREIVA", 0);
-                p.Entero("APLICARFINCSOBREIVA", 0);
-                p.Entero("CLIENTEX", 0);
-                p.Simple("DTOTOTALPIEFACTURA", 0);
-                p.Entero("TARIFA", def->tarifa);
-                p.Entero("FORMAPAGO", d.FormaPagoODefecto(c.Texto("CCODPAGO"), def->formaPago));
-                p.Entero("CARTERA", def->cartera);
-                p.Entero("GRUPOEMPRESAS", 1);
-                p.Entero("REGIMENIVA", def->regimenIva);
-                p.Entero("MONEDA", def->moneda);
-                p.Entero("FACTURAAGRUPADA", 1);
-                p.Entero("FACTURAPORALBARAN", 0);
-                int32_t agente = d.BuscarIdAgenteVenta(Primeros(c.Texto("CCODAGE"), 4));
-                p.EnteroONulo("AGENTEVENTA",
-                              agente ? std::optional<int32_t>(agente) : std::nullopt);
+        .consultadas = {"FORMASPAGO", "AGENTESVENTA"},
+        .lineas =
+            {
+                {"CODIGO", Campo("CCODCLI", 7)},
+                {"NOMBRE", Campo("CNOMCLI", 50)},
+                {"RAZONSOCIAL", Campo("CNOMCLI", 35)},
+                {"DIRECCION", Campo("CDIRCLI")},
+                {"LOCALIDAD", Campo("CPOBCLI", 35)},
+                {"CODIGOPOSTAL", Campo("CPTLCLI")},
+                {"PROVINCIA",
+                 [](const Fuente& f) -> Valor {
+                     return f.b.NombreProvincia(f.c.Texto("CCODPROV"));
+                 }},
+                {"PAIS", [](const Fuente& f) -> Valor { return Pais(f.c.Texto("CNACCLI")); }},
+                {"TELEFONO1", Campo("CTFO1CLI", 15)},
+                {"TELEFONO2", Campo("CTFO2CLI", 15)},
+                {"FAX", Campo("CFAXCLI", 15)},
+                {"EMAIL1", Campo("EMAIL")},
+                {"NIF", Campo("CDNICIF", 12)},
+                {"CLIENTEFUTURO", Fijo(0)},
+                {"DESCUENTO1", Decimal("NDTOESP")},
+                {"DESCUENTO2", FijoDecimal(0)},
+                {"COMISION", FijoDecimal(0)},
+                {"RIESGOCONCEDIDO", Decimal("NRIESGO")},
+                {"DIAFIJOPAGO1",
+                 [](const Fuente& f) { return EnteroONulo(DiaFijo(f.c.Entero("NDIA1PAGO"))); }},
+                {"DIAFIJOPAGO2",
+                 [](const Fuente& f) { return EnteroONulo(DiaFijo(f.c.Entero("NDIA2PAGO"))); }},
+                {"DIAFIJOPAGO3",
+                 [](const Fuente& f) { return EnteroONulo(DiaFijo(f.c.Entero("NDIA3PAGO"))); }},
+                {"CUENTACONTABLE", Campo("CSUBCTA")},
+                {"REFERENCIABLOQUEO", Nulo()},
+                {"ALBARANVALORADO", Fijo(0)},
+                {"FACTURAACUMULADA", Fijo(0)},
+                {"TRANSPORTEINCLUIDO", Fijo(0)},
+                {"COPIASFACTURA", [](const Fuente& f) -> Valor { return f.c.Entero("NCOPFAC"); }},
+                {"FECHAALTACLIENTE", Ahora()},
+                {"APLICARDTOSOBREIVA", Fijo(0)},
+                {"APLICARFINCSOBREIVA", Fijo(0)},
+                {"CLIENTEX", Fijo(0)},
+                {"DTOTOTALPIEFACTURA", FijoDecimal(0)},
+                {"TARIFA", defecto(&Defectos::tarifa)},
+                {"FORMAPAGO",
+                 [def](const Fuente& f) -> Valor {
+                     return f.b.FormaPagoODefecto(f.c.Texto("CCODPAGO"), def->formaPago);
+                 }},
+                {"CARTERA", defecto(&Defectos::cartera)},
+                {"GRUPOEMPRESAS", Fijo(1)},
+                {"REGIMENIVA", defecto(&Defectos::regimenIva)},
+                {"MONEDA", defecto(&Defectos::moneda)},
+                {"FACTURAAGRUPADA", Fijo(1)},
+                {"FACTURAPORALBARAN", Fijo(0)},
+                {"AGENTEVENTA",
+                 [](const Fuente& f) {
+                     return EnteroONulo(f.b.IdAgenteVenta(Primeros(f.c.Texto("CCODAGE"), 4)));
+                 }},
             },
-        .despues = {[&d](int32_t id, const Campos& c) { DomicilioCobro(d, id, c); }},
+        // The bank data of the client go to its principal collection address; only that row
+        // changes, and a client without one changes nothing.
+        .seguimientos =
+            {
+                {kDomicilioCobroCliente,
+                 "ParCLIENTE",
+                 {
+                     {"ParNOMBRE", Campo("CNBRBCO", 35)},
+                     {"ParDIRECCION", Campo("CDIRBCO", 35)},
+                     {"ParLOCALIDAD", Campo("CPOBBCO", 35)},
+                     // No province-name lookup here, nor the "ESPA" rule.
+                     {"ParPROVINCIA", Campo("CPROVBCO", 25)},
+                     {"ParPAIS", Campo("CNACBCO", 25)},
+                     {"ParTELEFONO1", Campo("CTFOBCO", 15)},
+                     {"ParFAX", Campo("CFAXBCO", 15)},
+                     // The source has no postal code for the bank: its province field goes
+                     // there whole.
+                     {"ParCODIGOPOSTAL", Campo("CPROVBCO")},
+                     {"ParCODIGOBANCO", Campo("CENTIDAD")},
+                     {"ParCODIGOSUCURSAL", Campo("CAGENCIA")},
+                     {"ParNUMEROCUENTA", Campo("CCUENTA")},
+                 },
+                 "domicilio de cobro"},
+            },
     };
 }

@@ -12,18 +12,17 @@ Traspaso Familias(TDatos& d) {
         // Families live under the first four characters of their code; codes that share them
         // end as one family.
         .codigo = [](const Campos& c) { return Primeros(c.Texto("CCODFAM"), 4); },
-        .orden = Orden::TextosAntesDelProgreso,
-        .progreso = "Actualizando Familias de Artículos",
+        .nombre = "Familias de Artículos",
         .resumen = {"Familias de Artículos Añadidas: ", ",   Actualizadas: "},
         .insert = "insert into FAMILIASARTICULOS (IDFAMILIASARTICULOS, CODIGO, NOMBRE, "
                   "GRUPOEMPRESAS, GRUPOFAMILIA) values (GEN_ID(GenIdFamiliasArticulos, 1), "
                   ":CODIGO, :NOMBRE, 1, 1)",
         .update = "update FAMILIASARTICULOS set CODIGO = :CODIGO, NOMBRE = :NOMBRE where "
                   "(IDFAMILIASARTICULOS = :OLD_IDFAMILIASARTICULOS)",
-        .rellenar =
-            [](Parametros& p, const Campos& c, bool) {
-                p.Texto("CODIGO", Primeros(c.Texto("CCODFAM"), 4));
-                p.Texto("NOMBRE", c.Texto("CNOMFAM"));
+        .lineas =
+            {
+                {"CODIGO", Campo("CCODFAM", 4)},
+                {"NOMBRE", Campo("CNOMFAM")},
             },
     };
 }

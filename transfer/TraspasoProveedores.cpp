@@ -39,6 +39,9 @@ struct Defectos {
 
 Traspaso Proveedores(TDatos& d) {
     auto def = std::make_shared<Defectos>();
+    auto defecto = [def](int32_t Defectos::*campo) {
+        return Calculo([def, campo](const Fuente&) -> Valor { return (*def).*campo; });
+    };
     return {
         .consulta = &d.qProveedores(),
         .tabla = "PROVEEDORES",
@@ -46,8 +49,7 @@ Traspaso Proveedores(TDatos& d) {
         .campoCodigo = "CCODPRO",
         // Searched as it is written, so that a code wider than the column is found again.
         .codigo = [](const Campos& c) { return Primeros(c.Texto("CCODPRO"), 7); },
-        .orden = Orden::TransaccionYTextosAntesDelBucle,
-        .progreso = "Actualizando Proveedores",
+        .nombre = "Proveedores",
         .resumen = {"Proveedores Añadidos: ", ",   Actualizados: "},
         .insert = kInsert,
         .update = kUpdate,
@@ -56,38 +58,48 @@ Traspaso Proveedores(TDatos& d) {
                      {"SELECT first 1 idmonedas from monedas", {&def->moneda}},
                      {"SELECT first 1 idregimenesiva from regimenesiva", {&def->regimenIva}},
                      {"SELECT first 1 idtarifas from tarifas", {&def->tarifa}}},
-        .rellenar =
-            [&d, def](Parametros& p, const Campos& c, bool) {
-                p.Texto("CODIGO", Primeros(c.Texto("CCODPRO"), 7));
-                p.Texto("NOMBRE", Primeros(c.Texto("CNOMPRO"), 35));
-                p.Texto("RAZONSOCIAL", Primeros(c.Texto("CNOMPRO"), 35));
-                p.Texto("DIRECCION", c.Texto("CDIRPRO"));
-                p.Texto("LOCALIDAD", Primeros(c.Texto("CPOBPRO"), 35));
-                p.Texto("PROVINCIA", d.NombreProvincia(c.Texto("CCODPROV")));
-                p.Texto("TELEFONO1", Primeros(c.Texto("CTFO1PRO"), 15));
-                p.Texto("TELEFONO2", Primeros(c.Texto("CTFO2PRO"), 15));
-                p.Texto("FAX", Primeros(c.Texto("CFAX"), 15));
-                p.Texto("CODIGOPOSTAL", c.Texto("CPTLPRO"));
-                p.Texto("NIF", Primeros(c.Texto("CNIFDNI"), 12));
-                p.Texto("EMAIL1", c.Texto("EMAIL"));
-                p.Texto("PAIS", Pais(c.Texto("CNACPRO")));
-                p.Texto("NOMBREBANCO", Primeros(c.Texto("CNBRBCO"), 35));
-                p.Texto("DIRECCIONBANCO", Primeros(c.Texto("CDIRBCO"), 35));
-                p.Texto("LOCALIDADBANCO", Primeros(c.Texto("CPOBBCO"), 35));
-                p.Texto("CODIGOBANCO", c.Texto("CENTIDAD"));
-                p.Texto("CODIGOSUCURSAL", c.Texto("CAGENCIA"));
-                p.TextoONulo("DC", DigitosControl(c.Texto("CENTIDAD"), c.Texto("CAGENCIA"),
-                                                  c.Texto("CCUENTA")));
-                p.Texto("NUMEROCUENTA", c.Texto("CCUENTA"));
-                p.Simple("PORCENTAJERETENCIONIRPF", c.Numero("NIRPFA"));
-                p.Texto("CUENTACONTABLE", c.Texto("CSUBCTA"));
-                p.Texto("REPRESENTANTENOMBRE", Primeros(c.Texto("CPERCONT"), 35));
-                p.Entero("GRUPOEMPRESAS", 1);
-                p.Entero("TARIFA", def->tarifa);
-                p.Entero("MONEDA", def->moneda);
-                p.Entero("FORMAPAGO", d.FormaPagoODefecto(c.Texto("CCODPAGO"), def->formaPago));
-                p.Entero("CARTERA", def->cartera);
-                p.Entero("REGIMENIVA", def->regimenIva);
+        .consultadas = {"FORMASPAGO"},
+        .lineas =
+            {
+                {"CODIGO", Campo("CCODPRO", 7)},
+                {"NOMBRE", Campo("CNOMPRO", 35)},
+                {"RAZONSOCIAL", Campo("CNOMPRO", 35)},
+                {"DIRECCION", Campo("CDIRPRO")},
+                {"LOCALIDAD", Campo("CPOBPRO", 35)},
+                {"PROVINCIA",
+                 [](const Fuente& f) -> Valor {
+                     return f.b.NombreProvincia(f.c.Texto("CCODPROV"));
+                 }},
+                {"TELEFONO1", Campo("CTFO1PRO", 15)},
+                {"TELEFONO2", Campo("CTFO2PRO", 15)},
+                {"FAX", Campo("CFAX", 15)},
+                {"CODIGOPOSTAL", Campo("CPTLPRO")},
+                {"NIF", Campo("CNIFDNI", 12)},
+                {"EMAIL1", Campo("EMAIL")},
+                {"PAIS", [](const Fuente& f) -> Valor { return Pais(f.c.Texto("CNACPRO")); }},
+                {"NOMBREBANCO", Campo("CNBRBCO", 35)},
+                {"DIRECCIONBANCO", Campo("CDIRBCO", 35)},
+                {"LOCALIDADBANCO", Campo("CPOBBCO", 35)},
+                {"CODIGOBANCO", Campo("CENTIDAD")},
+                {"CODIGOSUCURSAL", Campo("CAGENCIA")},
+                {"DC",
+                 [](const Fuente& f) -> Valor {
+                     return TextoONulo(DigitosControl(f.c.Texto("CENTIDAD"), f.c.Texto("CAGENCIA"),
+                                                      f.c.Texto("CCUENTA")));
+                 }},
+                {"NUMEROCUENTA", Campo("CCUENTA")},
+                {"PORCENTAJERETENCIONIRPF", Decimal("NIRPFA")},
+                {"CUENTACONTABLE", Campo("CSUBCTA")},
+                {"REPRESENTANTENOMBRE", Campo("CPERCONT", 35)},
+                {"GRUPOEMPRESAS", Fijo(1)},
+                {"TARIFA", defecto(&Defectos::tarifa)},
+                {"MONEDA", defecto(&Defectos::moneda)},
+                {"FORMAPAGO",
+                 [def](const Fuente& f) -> Valor {
+                     return f.b.FormaPagoODefecto(f.c.Texto("CCODPAGO"), def->formaPago);
+                 }},
+                {"CARTERA", defecto(&Defectos::cartera)},
+                {"REGIMENIVA", defecto(&Defectos::regimenIva)},
             },
     };
 }

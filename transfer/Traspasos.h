@@ -10,11 +10,7 @@ Traspaso Clientes(TDatos& d);    // clientes -> CLIENTES, with the principal col
 Traspaso Proveedores(TDatos& d); // proveedo -> PROVEEDORES
 Traspaso Agentes(TDatos& d);     // agentes -> AGENTESVENTA
 
-// The follow-up statements, for whoever needs the same texts (the benchmark's raw loops).
+// The follow-up statements, for the tests that read what they wrote.
 extern const char* const kPreciosArticulo;
 extern const char* const kStockArticulo;
 extern const char* const kDomicilioCobroCliente;
-
-// The two follow-ups of each article, guarded each on its own by the cycle.
-void ActualizarPreciosArticulo(TDatos& d, int32_t articulo, const Campos& c);
-void ActualizarStockArticulo(TDatos& d, int32_t articulo, const Campos& c);

@@ -22,11 +22,12 @@ TEST_F(TransferTest, EmptyTableStillReadsTheDefaultAndShowsZeroCounts) {
     EXPECT_TRUE(datos->IBTransaction1().InTransaction()) << "committed retaining, still active";
     EXPECT_EQ(ui.mensajes, 0);
 
-    // The default is read even with no agent: without tablaiva the empty run fails.
+    // The default's table is needed even with no agent: without tablaiva the empty run fails,
+    // naming it, before any record.
     Reabrir(); // let go of the table before dropping it
     Ejecutar("drop table TABLAIVA");
     ui.estados.clear();
-    EXPECT_THROW(datos->TraspasoAgentes(), FbError);
+    EXPECT_THROW_MSG(datos->TraspasoAgentes(), Error, "no tiene la tabla TABLAIVA");
     EXPECT_EQ(ui.Textos().back(), "Actualizando Agentes") << "no summary after an error";
 }
 
@@ -167,7 +168,8 @@ TEST_F(TransferTest, MissingTargetTableInTheLookupEndsTheRun) {
     Ejecutar("alter table CLIENTES drop constraint FK_CLIENTES_AGENTEVENTA");
     Ejecutar("drop table AGENTESVENTA");
     Agentes({Agente("001"), Agente("002")});
-    EXPECT_THROW_MSG(datos->TraspasoAgentes(), FbError, "AGENTESVENTA");
+    EXPECT_THROW_MSG(datos->TraspasoAgentes(), Error,
+                     "no tiene la tabla AGENTESVENTA, que necesita el traspaso de Agentes");
     EXPECT_EQ(ui.Textos().back(), "Actualizando Agentes");
     EXPECT_TRUE(ui.avisos.empty());
     EXPECT_TRUE(datos->qAgentesVenta().Active()) << "the query stays open after an error";

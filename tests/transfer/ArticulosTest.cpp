@@ -256,15 +256,22 @@ TEST_F(ArticulosTest, TargetWithoutPriceOrStockRowsChangesNothingAndSaysNothing)
     EXPECT_TRUE(Leer("select * from ARTICULOSALMACEN").empty());
 }
 
-TEST_F(ArticulosTest, MissingStockTableWarnsInEveryRecordWhileTheRestTakesEffect) {
+TEST_F(ArticulosTest, MissingStockTableWarnsOnceAndLeavesTheStockWhileTheRestTakesEffect) {
     std::filesystem::remove(carpeta + "/stocks.dbf");
-    Tabla("articulo", {{{"CREF", "A1"}, {"NPVP", "3"}}, {{"CREF", "A2"}, {"NPVP", "4"}}});
+    Tabla("articulo", {{{"CREF", "A1"}, {"NPVP", "3"}, {"NSTOCKMAX", "9"}},
+                       {{"CREF", "A2"}, {"NPVP", "4"}, {"NSTOCKMAX", "9"}},
+                       {{"CREF", "A3"}, {"NPVP", "5"}, {"NSTOCKMAX", "9"}}});
     datos->TraspasoArticulos();
-    ASSERT_EQ(ui.avisos.size(), 2u);
-    for (const std::string& a : ui.avisos)
-        EXPECT_NE(a.find("stocks"), std::string::npos) << a;
-    EXPECT_EQ(ui.Textos().back(), "Artículos Añadidos: 2,   Actualizados: 0");
+    ASSERT_EQ(ui.avisos.size(), 1u) << "once a run, not once an article";
+    EXPECT_NE(ui.avisos[0].find("stocks.dbf"), std::string::npos) << ui.avisos[0];
+    EXPECT_EQ(ui.Textos().back(), "Artículos Añadidos: 3,   Actualizados: 0");
     EXPECT_EQ(De("A2").pvp, 4.0) << "the price step still ran";
+    EXPECT_EQ(De("A3").max, 0.0) << "no stock figure is made up for a table not read";
+
+    // The next run tells it again, once.
+    ui.avisos.clear();
+    datos->TraspasoArticulos();
+    EXPECT_EQ(ui.avisos.size(), 1u);
 }
 
 TEST_F(ArticulosTest, RefusedInsertWarnsOnceAndWritesNoPriceOrStock) {

@@ -25,7 +25,7 @@ TEST_F(TransferTest, ClientsEmptyTableStillReadsTheDefaults) {
     Reabrir();
     Ejecutar("drop table TARIFAS");
     ui.estados.clear();
-    EXPECT_THROW_MSG(datos->TraspasoClientes(), FbError, "TARIFAS");
+    EXPECT_THROW_MSG(datos->TraspasoClientes(), Error, "no tiene la tabla TARIFAS");
     EXPECT_EQ(ui.Textos().back(), "Actualizando Clientes") << "no summary after an error";
 }
 

@@ -54,7 +54,7 @@ TEST_F(TransferTest, SuppliersEmptyTableStillReadsTheDefaults) {
     Reabrir();
     Ejecutar("drop table REGIMENESIVA");
     ui.estados.clear();
-    EXPECT_THROW_MSG(datos->TraspasoProveedores(), FbError, "REGIMENESIVA");
+    EXPECT_THROW_MSG(datos->TraspasoProveedores(), Error, "no tiene la tabla REGIMENESIVA");
     EXPECT_EQ(ui.Textos().back(), "Actualizando Proveedores") << "no summary after an error";
 }
 
