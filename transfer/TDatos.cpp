@@ -96,17 +96,22 @@ const std::vector<TraspasoOfrecido>& TraspasosOfrecidos() {
     static const std::vector<TraspasoOfrecido> kTraspasos = {
         {"agentes",
          "agentes de venta (agentes.dbf -> AGENTESVENTA)",
-         {{"agentes", &TDatos::qAgentesVenta, &TDatos::TraspasoAgentes, &Agentes}}},
+         {{"agentes", +[](TDatos& x) -> SourceQuery& { return x.qAgentesVenta(); },
+           +[](TDatos& x) { return x.TraspasoAgentes(); }, &Agentes}}},
         {"proveedores",
          "proveedores (proveedo.dbf -> PROVEEDORES)",
-         {{"proveedores", &TDatos::qProveedores, &TDatos::TraspasoProveedores, &Proveedores}}},
+         {{"proveedores", +[](TDatos& x) -> SourceQuery& { return x.qProveedores(); },
+           +[](TDatos& x) { return x.TraspasoProveedores(); }, &Proveedores}}},
         {"clientes",
          "clientes y su domicilio de cobro (clientes.dbf -> CLIENTES)",
-         {{"clientes", &TDatos::qClientes, &TDatos::TraspasoClientes, &Clientes}}},
+         {{"clientes", +[](TDatos& x) -> SourceQuery& { return x.qClientes(); },
+           +[](TDatos& x) { return x.TraspasoClientes(); }, &Clientes}}},
         {"articulos",
          "familias y después artículos, con precios y stock (familias.dbf, articulo.dbf)",
-         {{"familias", &TDatos::qFamilias, &TDatos::TraspasoFamilias, &Familias},
-          {"articulos", &TDatos::qArticulos, &TDatos::TraspasoArticulos, &Articulos}}},
+         {{"familias", +[](TDatos& x) -> SourceQuery& { return x.qFamilias(); },
+           +[](TDatos& x) { return x.TraspasoFamilias(); }, &Familias},
+          {"articulos", +[](TDatos& x) -> SourceQuery& { return x.qArticulos(); },
+           +[](TDatos& x) { return x.TraspasoArticulos(); }, &Articulos}}},
     };
     return kTraspasos;
 }

@@ -33,10 +33,12 @@ class TDatos;
 // are their families and then the articles themselves. The window's buttons, the batch program
 // and the benchmark all take them from TraspasosOfrecidos().
 struct PasoDeTraspaso {
-    std::string nombre;                 // "familias", "articulos"
-    SourceQuery& (TDatos::*consulta)(); // the query it walks, which the grid follows
-    bool (TDatos::*ejecutar)();         // the transfer
-    Traspaso (*descripcion)(TDatos&);   // what it does, for those that look inside
+    std::string nombre; // "familias", "articulos"
+    // Plain functions, not member pointers: the sanitizer's function check misreads a member
+    // pointer called where the class is only declared.
+    SourceQuery& (*consulta)(TDatos&); // the query it walks, which the grid follows
+    bool (*ejecutar)(TDatos&);         // the transfer; false when a stop ended it
+    Traspaso (*descripcion)(TDatos&);  // what it does, for those that look inside
 };
 struct TraspasoOfrecido {
     std::string nombre;      // "agentes", "proveedores", "clientes", "articulos"
