@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -50,11 +51,14 @@ std::size_t Palabra(std::string_view texto, std::string_view palabra, std::size_
 std::string Numero(double v) {
     if (!std::isfinite(v)) return std::to_string(v);
     bool simple = static_cast<double>(static_cast<float>(v)) == v;
+    // An exponent only where a plain figure would be long: 20, not 2e+01.
+    bool corriente = v == 0 || (std::fabs(v) >= 1e-4 && std::fabs(v) < 1e15);
     char b[40];
     for (int p = 1; p <= 17; ++p) {
         std::snprintf(b, sizeof b, "%.*g", p, v);
         double leido = std::strtod(b, nullptr);
-        if (simple ? static_cast<float>(leido) == static_cast<float>(v) : leido == v) break;
+        bool igual = simple ? static_cast<float>(leido) == static_cast<float>(v) : leido == v;
+        if (igual && !(corriente && std::strchr(b, 'e'))) break;
     }
     return b;
 }

@@ -33,6 +33,7 @@ public:
         atendidos.push_back(r);
         if (alAtender) alAtender();
     }
+    void Comparacion(const Hallazgo& h) override { hallazgos.push_back(h); }
     std::vector<std::string> Textos() const {
         std::vector<std::string> t;
         for (auto& e : estados)
@@ -43,6 +44,7 @@ public:
     std::vector<std::string> avisos;
     std::vector<RegistroEnCurso> registros;
     std::vector<RegistroEnCurso> atendidos;
+    std::vector<Hallazgo> hallazgos;
     int mensajes = 0;
     std::function<void()> alAtender;
 };
