@@ -5,7 +5,6 @@
 #include "TDatos.h"
 
 #include <chrono>
-#include <stdexcept>
 
 namespace {
 
@@ -22,39 +21,23 @@ public:
 } // namespace
 
 MedidaDatos ConDatos(const std::string& traspaso, const std::string& carpeta,
-                     const std::string& base) {
+                     const std::string& base, bool soloCambios) {
     Contador c;
     TDatos d(c);
     d.CrearAlias(carpeta);
     d.SetRutaDestino(base);
+    d.SetSoloCambios(soloCambios);
     long altas = 0, cambios = 0;
-    auto contar = [&] {
-        altas += d.RegistrosAnadidos;
-        cambios += d.RegistrosActualizados;
-    };
     auto inicio = std::chrono::steady_clock::now();
     // As the batch program runs each one.
-    if (traspaso == "agentes") {
-        d.DataSource1.SetDataSet(d.qAgentesVenta());
-        d.TraspasoAgentes();
-    } else if (traspaso == "proveedores") {
-        d.DataSource1.SetDataSet(d.qProveedores());
-        d.TraspasoProveedores();
-    } else if (traspaso == "clientes") {
-        d.DataSource1.SetDataSet(d.qClientes());
-        d.TraspasoClientes();
-    } else if (traspaso == "articulos") {
-        d.DataSource1.SetDataSet(d.qFamilias());
-        d.TraspasoFamilias();
-        contar();
-        d.DataSource1.SetDataSet(d.qArticulos());
-        d.TraspasoArticulos();
-    } else {
-        throw std::runtime_error("unknown transfer " + traspaso);
+    for (const PasoDeTraspaso& p : TraspasoDeNombre(traspaso).pasos) {
+        d.DataSource1.SetDataSet(p.consulta(d));
+        p.ejecutar(d);
+        altas += d.RegistrosAnadidos;
+        cambios += d.RegistrosActualizados;
     }
-    contar();
     c.m.segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
-    c.m.registros = d.RegistrosAnadidos + d.RegistrosActualizados;
+    c.m.registros = d.RegistrosAnadidos + d.RegistrosActualizados + d.RegistrosSinCambios;
     c.m.altas = altas;
     c.m.cambios = cambios;
     Paginas p = LeerPaginas(d.IBDatabase1().Handle());

@@ -12,6 +12,7 @@ struct MedidaDatos {
     std::string primerAviso;
 };
 
-// agentes, proveedores, clientes, or articulos (families, then articles).
+// agentes, proveedores, clientes, or articulos (families, then articles); `soloCambios`
+// writes only the records whose rows differ from what they would receive.
 MedidaDatos ConDatos(const std::string& traspaso, const std::string& carpeta,
-                     const std::string& base);
+                     const std::string& base, bool soloCambios = false);

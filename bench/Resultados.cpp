@@ -192,6 +192,34 @@ void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e) {
                 }
         }
 
+        if (a.soloCambios) {
+            std::printf("\n-- %s: the data module writing only what changed; the second run "
+                        "finds every record unchanged; goal: second run >= 5 times faster --\n",
+                        Modo(forzadas));
+            Linea({{"transfer", 12},
+                   {"N", 7},
+                   {"run", 7},
+                   {"TDatos s", 24},
+                   {"only changes s", 24},
+                   {"TDatos/only changes", 22},
+                   {"goal", 9}});
+            for (const std::string& t : a.traspasos)
+                for (int n : tamanos)
+                    for (int p : {1, 2}) {
+                        Clave d = clave(t, n, Variante::Datos, p),
+                              c = clave(t, n, Variante::SoloCambios, p);
+                        Resumen dc = r.Cociente(d, c);
+                        bool meta = p == 2 && dc.muestras && dc.mediana >= 5;
+                        Linea({{t, 12},
+                               {std::to_string(n), 7},
+                               {Pasada(p), 7},
+                               {Celda(r.Segundos(d), 3), 24},
+                               {Celda(r.Segundos(c), 3), 24},
+                               {Celda(dc, 2), 22},
+                               {p == 2 && dc.muestras ? (meta ? "met" : "NOT met") : "", 9}});
+                    }
+        }
+
         std::printf("\n-- %s: engine pages per record, median: read from the file / written / "
                     "fetched from the cache --\n",
                     Modo(forzadas));

@@ -8,12 +8,13 @@
 #include <vector>
 
 enum class Variante {
-    Datos,       // the data module, no-op interface
-    Crudo,       // raw loop, lookup prepared per record
-    CrudoUnaVez, // raw loop, lookup prepared once
-    Ventana,     // the window, press to summary
-    Lote,        // the batch executable, whole process
-    DatosVentana // the data module, run next to the window for its comparison
+    Datos,        // the data module, no-op interface
+    Crudo,        // raw loop, lookup prepared per record
+    CrudoUnaVez,  // raw loop, lookup prepared once
+    Ventana,      // the window, press to summary
+    Lote,         // the batch executable, whole process
+    DatosVentana, // the data module, run next to the window for its comparison
+    SoloCambios   // the data module writing only what changed
 };
 
 struct Clave {
@@ -60,6 +61,7 @@ struct Ajustes {
     int repeticiones = 3;
     bool unaVez = true; // the raw loop with its lookup prepared once as well
     bool ventana = true;
+    bool soloCambios = false; // the data module writing only what changed, as well
     int confirmarCada = 0;
 };
 

@@ -38,6 +38,7 @@ const char* const kUso =
     "  --repetitions R            interleaved rounds (default 3)\n"
     "  --no-window                skip the window against the batch program\n"
     "  --no-lookup-once           skip the raw loop with its lookup prepared once\n"
+    "  --only-changes             also the data module writing only what changed\n"
     "  --raw-commit-every K       the raw loops also commit fully every K records\n"
     "  --quick                    1000 records, one round: a smoke run\n"
     "  --workdir DIR              where folders and databases go (kept); default a temporary\n"
@@ -115,7 +116,7 @@ int Hijo(int argc, char** argv) {
         } else if (a.at(0) == "nada") {
             InformarAlPadre({});
         } else if (a.at(0) == "datos") {
-            MedidaDatos m = ConDatos(a.at(1), a.at(2), a.at(3));
+            MedidaDatos m = ConDatos(a.at(1), a.at(2), a.at(3), a.size() > 4);
             if (m.avisos) std::fprintf(stderr, "first warning: %s\n", m.primerAviso.c_str());
             InformarAlPadre({m.segundos, double(m.registros), double(m.altas), double(m.cambios),
                              double(m.avisos), m.lecturas, m.escrituras, m.accesos});
@@ -186,6 +187,7 @@ public:
                         Par(forzadas, rep, t, n, Variante::Datos);
                         Par(forzadas, rep, t, n, Variante::Crudo);
                         if (a_.unaVez) Par(forzadas, rep, t, n, Variante::CrudoUnaVez);
+                        if (a_.soloCambios) Par(forzadas, rep, t, n, Variante::SoloCambios);
                     }
                     if (a_.ventana) {
                         Par(forzadas, rep, "agentes", n, Variante::Ventana);
@@ -250,11 +252,13 @@ private:
     }
 
     Resultado Una(Variante v, const std::string& t, const std::string& carpeta,
-                  const std::string& base, int n) {
+                  const std::string& base) {
         switch (v) {
         case Variante::Datos:
         case Variante::DatosVentana:
             return EjecutarHijo(Yo(), {"--child", "datos", t, carpeta, base});
+        case Variante::SoloCambios:
+            return EjecutarHijo(Yo(), {"--child", "datos", t, carpeta, base, "solo-cambios"});
         case Variante::Crudo:
         case Variante::CrudoUnaVez:
             return EjecutarHijo(Yo(), {"--child", "crudo", t, carpeta, base,
@@ -283,9 +287,14 @@ private:
         // With Forced Writes on the disk's latency is the figure: it is watched closely.
         if (forzadas) entorno_.latenciaMs[true].push_back(LatenciaSincronaMs(dir_));
         for (int pasada : {1, 2}) {
-            Resultado r = Una(v, t, Carpeta(n), base, n);
-            const char* nombres[] = {"TDatos", "raw",  "raw, lookup once",
-                                     "window", "lote", "TDatos (next to the window)"};
+            Resultado r = Una(v, t, Carpeta(n), base);
+            const char* nombres[] = {"TDatos",
+                                     "raw",
+                                     "raw, lookup once",
+                                     "window",
+                                     "lote",
+                                     "TDatos (next to the window)",
+                                     "TDatos, only changes"};
             std::string que = std::string(forzadas ? "FW on " : "FW off ") + t + " " +
                               std::to_string(n) + " " + nombres[int(v)] +
                               (pasada == 1 ? " first" : " second") + " run, round " +
@@ -323,6 +332,16 @@ private:
                                      std::to_string(long(avisos)) + " warnings; expected " +
                                      std::to_string(esperados) +
                                      (pasada == 1 ? " inserted" : " updated"));
+        } else if (v == Variante::SoloCambios) {
+            // The second run finds every record as the first left it: it writes nothing.
+            double altas = r.valores.at(2), cambios = r.valores.at(3), avisos = r.valores.at(4);
+            bool bien = pasada == 1 ? altas == esperados && cambios == 0 : altas + cambios == 0;
+            if (!bien || avisos != 0)
+                problemas_.push_back(que + ": " + std::to_string(long(altas)) + " inserted, " +
+                                     std::to_string(long(cambios)) + " updated, " +
+                                     std::to_string(long(avisos)) + " warnings; expected " +
+                                     (pasada == 1 ? std::to_string(esperados) + " inserted"
+                                                  : std::string("nothing written")));
         } else if (v == Variante::Ventana) {
             long cajas = long(r.valores.at(1));
             if (cajas != 1)
@@ -385,6 +404,8 @@ int main(int argc, char** argv) {
                 a.ventana = false;
             else if (o == "--no-lookup-once")
                 a.unaVez = false;
+            else if (o == "--only-changes")
+                a.soloCambios = true;
             else if (o == "--raw-commit-every")
                 a.confirmarCada = std::stoi(valor());
             else if (o == "--quick")
