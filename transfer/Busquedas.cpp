@@ -7,6 +7,8 @@
 #include "TDatos.h"
 #include "Tratamiento.h"
 
+#include <unordered_map>
+
 std::optional<int32_t> TDatos::BuscarIdFamilia(const std::string& codigo) {
     // Families are stored under the first four characters of their code.
     IBQuery& q = IBQueryFamiliasArticulos();
@@ -98,7 +100,10 @@ double TDatos::StockArticulo(const std::string& articulo) {
 
 namespace {
 
-// The mappings' lookups, answered by the data module's own operations.
+// The mappings' lookups, answered by the data module's own operations. Within one transfer the
+// target's identifiers cannot change (the turn keeps every other transfer off the database), so
+// each code is asked once and remembered until the next transfer; a review asks every time, as
+// each record must hear of the codes the target lacks.
 class BusquedasDeDatos final : public Busquedas {
 public:
     explicit BusquedasDeDatos(TDatos& d) : d_(d) {}
@@ -112,18 +117,44 @@ public:
         return d_.StockArticulo(articulo);
     }
     std::optional<int32_t> IdFamilia(const std::string& codigo) override {
-        return d_.BuscarIdFamilia(codigo);
+        if (!Recuerda()) return d_.BuscarIdFamilia(codigo);
+        return Recordado(familias_, Primeros(codigo, 4),
+                         [&] { return d_.BuscarIdFamilia(codigo); });
     }
     int32_t FormaPagoODefecto(const std::string& codigo, int32_t defecto) override {
-        return d_.FormaPagoODefecto(codigo, defecto);
+        if (!Recuerda()) return d_.FormaPagoODefecto(codigo, defecto);
+        std::string clave = Primeros(codigo, 4);
+        int32_t id = Recordado(formasPago_, clave, [&] { return d_.BuscarIdFormaPago(clave); });
+        return id != 0 ? id : defecto;
     }
     std::optional<int32_t> IdAgenteVenta(const std::string& codigo) override {
-        int32_t id = d_.BuscarIdAgenteVenta(codigo);
+        int32_t id =
+            Recuerda() ? Recordado(agentes_, codigo, [&] { return d_.BuscarIdAgenteVenta(codigo); })
+                       : d_.BuscarIdAgenteVenta(codigo);
         return id != 0 ? std::optional<int32_t>(id) : std::nullopt;
+    }
+    void Olvidar() override {
+        familias_.clear();
+        formasPago_.clear();
+        agentes_.clear();
     }
 
 private:
+    bool Recuerda() const { return d_.GetModo() != TDatos::Modo::Revision; }
+    // The answer for `clave`, asked of `buscar` the first time only; an error is not remembered.
+    template <class V, class F>
+    static V Recordado(std::unordered_map<std::string, V>& m, const std::string& clave, F buscar) {
+        auto hallado = m.find(clave);
+        if (hallado != m.end()) return hallado->second;
+        V v = buscar();
+        m.emplace(clave, v);
+        return v;
+    }
+
     TDatos& d_;
+    std::unordered_map<std::string, std::optional<int32_t>> familias_;
+    std::unordered_map<std::string, int32_t> formasPago_;
+    std::unordered_map<std::string, int32_t> agentes_;
 };
 
 } // namespace

@@ -53,6 +53,7 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     parada_ = false;
     tablasAvisadas_.clear();
     tablasInformadas_.clear();
+    busquedas_->Olvidar();
     SourceQuery& q = *t.consulta;
     std::unique_ptr<Tratamiento> propio;
     tratamiento_ = &TratamientoDelModo(propio);

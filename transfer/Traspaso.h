@@ -63,6 +63,8 @@ public:
     // The payment method of a code, or `defecto` when the target has none with that code.
     virtual int32_t FormaPagoODefecto(const std::string& codigo, int32_t defecto) = 0;
     virtual std::optional<int32_t> IdAgenteVenta(const std::string& codigo) = 0;
+    // A new transfer starts: what earlier ones found may have changed since.
+    virtual void Olvidar() {}
 };
 
 // What a line's value is computed from.
