@@ -61,6 +61,11 @@ double ScaledToDouble(int64_t v, short scale) {
     return static_cast<double>(v) * std::pow(10.0, scale);
 }
 
+// Whether a status vector holds an error: the message is built only then.
+bool Fallo(const ISC_STATUS* st) {
+    return st[0] == 1 && st[1] != 0;
+}
+
 int StatementType(isc_stmt_handle* h, const std::string& where) {
     char item = isc_info_sql_stmt_type;
     char buffer[16] = {};
@@ -206,7 +211,7 @@ void IBSQL::Close() {
     ISC_STATUS_ARRAY st;
     AntesDeLlamarAFirebird();
     isc_dsql_free_statement(st, &actual_->handle, DSQL_close);
-    CheckStatus(st, "cerrar el cursor de " + Where());
+    if (Fallo(st)) CheckStatus(st, "cerrar el cursor de " + Where());
 }
 
 void IBSQL::Prepare() {
@@ -309,18 +314,18 @@ void IBSQL::ExecQuery() {
     AntesDeLlamarAFirebird();
     if (p.IsSelect()) {
         db_.Api().execute(st, tr_.Handle(), &p.handle, kDialect, in, nullptr);
-        CheckStatus(st, "ejecutar " + Where());
+        if (Fallo(st)) CheckStatus(st, "ejecutar " + Where());
         cursorOpen_ = true;
         trGeneration_ = tr_.Generation();
         eof_ = false;
         Next();
     } else if (p.out.Count() > 0) {
         db_.Api().execute(st, tr_.Handle(), &p.handle, kDialect, in, p.out.Get());
-        CheckStatus(st, "ejecutar " + Where());
+        if (Fallo(st)) CheckStatus(st, "ejecutar " + Where());
         eof_ = false;
     } else {
         db_.Api().execute(st, tr_.Handle(), &p.handle, kDialect, in, nullptr);
-        CheckStatus(st, "ejecutar " + Where());
+        if (Fallo(st)) CheckStatus(st, "ejecutar " + Where());
     }
 }
 
@@ -334,7 +339,7 @@ bool IBSQL::Next() {
         actual_->ZeroColumns();
         return false;
     }
-    CheckStatus(st, "leer una fila de " + Where());
+    if (Fallo(st)) CheckStatus(st, "leer una fila de " + Where());
     return true;
 }
 
@@ -357,19 +362,33 @@ int IBSQL::FieldCount() {
     return static_cast<int>(actual_->fields.size());
 }
 
-IBParam& IBSQL::ParamByName(std::string_view name) {
+int IBSQL::ParamIndex(std::string_view name) {
     Prepare();
-    std::string upper = ascii::Upper(name);
-    for (auto& p : actual_->params)
-        if (p->name_ == upper) return *p;
-    throw Error("El parámetro '" + std::string(name) + "' no existe en la sentencia " + Where());
+    for (std::size_t i = 0; i < actual_->params.size(); ++i)
+        if (ascii::EqualNoCase(actual_->params[i]->name_, name)) return static_cast<int>(i);
+    return -1;
+}
+
+IBParam& IBSQL::Param(int index) {
+    Prepare();
+    if (index < 0 || index >= static_cast<int>(actual_->params.size()))
+        throw Error("El parámetro " + std::to_string(index) + " no existe en la sentencia " +
+                    Where());
+    return *actual_->params[index];
+}
+
+IBParam& IBSQL::ParamByName(std::string_view name) {
+    int i = ParamIndex(name);
+    if (i < 0)
+        throw Error("El parámetro '" + std::string(name) + "' no existe en la sentencia " +
+                    Where());
+    return *actual_->params[i];
 }
 
 IBField& IBSQL::FieldByName(std::string_view name) {
     Prepare();
-    std::string upper = ascii::Upper(name);
     for (auto& f : actual_->fields)
-        if (f->name_ == upper) return *f;
+        if (ascii::EqualNoCase(f->name_, name)) return *f;
     throw Error("La columna '" + std::string(name) + "' no existe en el resultado de " + Where());
 }
 
@@ -407,7 +426,7 @@ void IBParam::Set(short type, short scale, const void* data, std::size_t len) {
 
 void IBParam::SetAsString(std::string_view utf8) {
     CheckCurrent();
-    std::string bytes = Utf8ToCp1252(utf8, "Parámetro " + name_);
+    std::string bytes = Utf8ToCp1252(utf8, "Parámetro ", name_);
     for (int i : places_) {
         const Declared& d = prep_->declaredIn[i];
         if ((d.type == SQL_TEXT || d.type == SQL_VARYING) &&

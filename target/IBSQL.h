@@ -118,6 +118,10 @@ public:
     void Close(); // closes the cursor, if any; the text stays
 
     IBParam& ParamByName(std::string_view name);
+    // A parameter's place among this text's parameters, -1 when it has none; the place stays
+    // the same for as long as the text does, so a caller can find it once and bind by Param.
+    int ParamIndex(std::string_view name);
+    IBParam& Param(int index);
     IBField& FieldByName(std::string_view name);
     IBField& Field(int index); // result columns in their order
     int ParamCount();

@@ -26,13 +26,14 @@ std::string Describe(char32_t cp) {
 
 } // namespace
 
-std::string Utf8ToCp1252(std::string_view utf8, const std::string& donde) {
+std::string Utf8ToCp1252(std::string_view utf8, std::string_view donde1, std::string_view nombre) {
+    auto donde = [&] { return std::string(donde1) + std::string(nombre); };
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
         char32_t cp = 0;
         if (!utf8::Next(utf8, i, cp))
-            throw ValorNoAdmitido(donde + ": el texto no es UTF-8 válido (byte " +
+            throw ValorNoAdmitido(donde() + ": el texto no es UTF-8 válido (byte " +
                                   std::to_string(i) + ")");
         if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
             out += static_cast<char>(cp);
@@ -43,7 +44,7 @@ std::string Utf8ToCp1252(std::string_view utf8, const std::string& donde) {
             ++k;
         if (k == kAlto.size())
             throw ValorNoAdmitido(
-                donde + ": el carácter " + Describe(cp) +
+                donde() + ": el carácter " + Describe(cp) +
                 " no existe en el juego de caracteres Windows-1252 de la base de datos");
         out += static_cast<char>(0x80 + k);
     }

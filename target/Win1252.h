@@ -4,8 +4,10 @@
 #include <string_view>
 
 // UTF-8 to Windows-1252. A character that Windows-1252 cannot hold, or bytes that are not UTF-8,
-// throw an Error whose message names `donde` (for instance the parameter) and the character.
-std::string Utf8ToCp1252(std::string_view utf8, const std::string& donde);
+// throw an Error whose message names `donde` followed by `nombre` (for instance "Parámetro " and
+// the parameter) and the character; the two are joined only then.
+std::string Utf8ToCp1252(std::string_view utf8, std::string_view donde,
+                         std::string_view nombre = {});
 
 // Windows-1252 to UTF-8. The five bytes that Windows-1252 leaves undefined pass as the C1
 // control characters of the same number, as Windows itself converts them.

@@ -54,6 +54,7 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     tablasAvisadas_.clear();
     tablasInformadas_.clear();
     busquedas_->Olvidar();
+    enlazar_->Olvidar();
     SourceQuery& q = *t.consulta;
     std::unique_ptr<Tratamiento> propio;
     tratamiento_ = &TratamientoDelModo(propio);
@@ -247,7 +248,7 @@ void TDatos::Seguir(const Traspaso& t, const Campos& c, int32_t id) {
             s.Close();
             s.SetText(seg.texto);
             s.ParamByName(seg.idParametro).SetAsInteger(id);
-            Enlazar(s, seg.lineas, Envio::Ambas, Calcular(seg.lineas, Envio::Ambas, f));
+            (*enlazar_)(s, seg.lineas, Envio::Ambas, Calcular(seg.lineas, Envio::Ambas, f));
             s.ExecQuery();
         });
 }

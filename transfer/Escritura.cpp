@@ -60,7 +60,7 @@ bool ModoEscritura::Registro(const Traspaso& t, const Campos& c, int32_t id) {
         IBSQL& s = id != 0 ? d_.IBSQLUpdate() : d_.IBSQLInsert();
         std::vector<Valor> valores = Calcular(t.lineas, envio, f);
         if (id != 0) s.ParamByName(t.Clave()).SetAsInteger(id);
-        Enlazar(s, t.lineas, envio, valores);
+        (*d_.enlazar_)(s, t.lineas, envio, valores);
         s.ExecQuery();
         if (id != 0) {
             ++d_.RegistrosActualizados;

@@ -13,7 +13,8 @@ TDatos::TDatos(Interfaz& interfaz)
     : interfaz_(interfaz),
       origen_(std::make_unique<OrigenFacturaPlus>(
           [this](const std::string& t) { interfaz_.MostrarEstado(t, false); })),
-      destino_(std::make_unique<Destino>()), busquedas_(NuevasBusquedas(*this)) {
+      destino_(std::make_unique<Destino>()), busquedas_(NuevasBusquedas(*this)),
+      enlazar_(std::make_unique<Enlazador>()) {
     origen_->AlFallarBusqueda = [this](const std::string& consulta, const std::string& error) {
         FalloDeBusqueda(consulta, error);
     };

@@ -17,6 +17,7 @@
 
 class Busquedas;
 class Campos;
+class Enlazador;
 class IBDatabase;
 class IBQuery;
 class IBSQL;
@@ -205,6 +206,7 @@ private:
     std::unique_ptr<OrigenFacturaPlus> origen_;
     std::unique_ptr<Destino> destino_;
     std::unique_ptr<Busquedas> busquedas_; // the mappings' lookups, answered by this module
+    std::unique_ptr<Enlazador> enlazar_;   // binds the mappings' values by position
     bool parada_ = false;
     int enMarcha_ = 0;
     RegistroEnCurso registro_;               // the record in progress, for warnings

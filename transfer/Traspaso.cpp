@@ -68,8 +68,9 @@ std::vector<Valor> Calcular(const std::vector<Linea>& lineas, Envio envio, const
     return v;
 }
 
-void Enlazar(IBSQL& s, std::string_view parametro, const Valor& v) {
-    IBParam& p = s.ParamByName(parametro);
+namespace {
+
+void Poner(IBParam& p, const Valor& v) {
     std::visit(
         [&p](const auto& x) {
             using T = std::decay_t<decltype(x)>;
@@ -87,6 +88,12 @@ void Enlazar(IBSQL& s, std::string_view parametro, const Valor& v) {
         v);
 }
 
+} // namespace
+
+void Enlazar(IBSQL& s, std::string_view parametro, const Valor& v) {
+    Poner(s.ParamByName(parametro), v);
+}
+
 void Enlazar(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
              const std::vector<Valor>& valores, const Recogedor& recoger) {
     std::size_t k = 0;
@@ -99,6 +106,38 @@ void Enlazar(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
         }
         try {
             Enlazar(s, l.parametro, v);
+        } catch (const ValorNoAdmitido& e) {
+            recoger(e.what());
+        }
+    }
+}
+
+const Enlazador::Sitios& Enlazador::De(IBSQL& s, const std::vector<Linea>& lineas, Envio envio) {
+    for (const Sitios& x : sitios_)
+        if (x.lineas == &lineas && x.envio == envio && x.texto == s.Text()) return x;
+    Sitios nuevo{&lineas, envio, s.Text(), {}};
+    for (const Linea& l : lineas)
+        if (Envia(l, envio)) nuevo.lugares.push_back(s.ParamIndex(l.parametro));
+    sitios_.push_back(std::move(nuevo));
+    return sitios_.back();
+}
+
+void Enlazador::operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
+                           const std::vector<Valor>& valores, const Recogedor& recoger) {
+    const Sitios& x = De(s, lineas, envio);
+    std::size_t k = 0;
+    for (const Linea& l : lineas) {
+        if (!Envia(l, envio)) continue;
+        const Valor& v = valores.at(k);
+        int lugar = x.lugares[k++];
+        // A line for a parameter the text lacks fails as binding it by name would.
+        IBParam& p = lugar >= 0 ? s.Param(lugar) : s.ParamByName(l.parametro);
+        if (!recoger) {
+            Poner(p, v);
+            continue;
+        }
+        try {
+            Poner(p, v);
         } catch (const ValorNoAdmitido& e) {
             recoger(e.what());
         }

@@ -169,5 +169,24 @@ void Enlazar(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
              const std::vector<Valor>& valores, const Recogedor& recoger = {});
 void Enlazar(IBSQL& s, std::string_view parametro, const Valor& v);
 
+// The same, with each parameter's place in a statement found once: a run binds the same lines to
+// the same texts record after record. Its memory is for one run of one transfer's description.
+class Enlazador {
+public:
+    void operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
+                    const std::vector<Valor>& valores, const Recogedor& recoger = {});
+    void Olvidar() { sitios_.clear(); }
+
+private:
+    struct Sitios {
+        const std::vector<Linea>* lineas;
+        Envio envio;
+        std::string texto;
+        std::vector<int> lugares; // of each line sent, in order; -1 for none
+    };
+    const Sitios& De(IBSQL& s, const std::vector<Linea>& lineas, Envio envio);
+    std::vector<Sitios> sitios_;
+};
+
 // A value as the operator reads it in a report.
 std::string ComoTexto(const Valor& v);

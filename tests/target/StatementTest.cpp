@@ -59,6 +59,35 @@ TEST_F(StatementTest, RepeatedNameIsOneParameter) {
     EXPECT_EQ(r.FieldByName("StockMaximo1").AsDouble(), 10);
 }
 
+// A place found once binds the same parameter as its name, every occurrence of it, and stays
+// right when the text comes back from the statement's kept preparations.
+TEST_F(StatementTest, ParameterPlacesAreFoundOnceAndStayWithTheirText) {
+    Exec("insert into ARTICULOS (IDARTICULOS, CODIGO) values (5, 'A5')");
+    const char* stock = "UPDATE ARTICULOSALMACEN SET STOCKMAXIMO1 = :STOCKMAXIMO, STOCKINICIAL1 = "
+                        ":STOCKACTUAL, STOCKACTUAL1 = :StockActual WHERE (ALMACEN = 1) AND "
+                        "(ARTICULOCARACTERISTICA = :ParArticulo)";
+    sql.SetText(stock);
+    int articulo = sql.ParamIndex("pararticulo"), actual = sql.ParamIndex("STOCKACTUAL");
+    EXPECT_EQ(sql.ParamIndex("STOCKMAXIMO"), 0);
+    EXPECT_EQ(actual, 1);
+    EXPECT_EQ(articulo, 2);
+    EXPECT_EQ(sql.ParamIndex("STOCKMINIMO"), -1);
+    EXPECT_THROW(sql.Param(3), Error);
+    EXPECT_THROW_MSG(sql.ParamByName("STOCKMINIMO"), Error, "STOCKMINIMO");
+
+    sql.SetText("select 1 from RDB$DATABASE where 1 = :UNO");
+    sql.ParamByName("UNO").SetAsInteger(1);
+    sql.SetText(stock); // back from the kept preparations
+    sql.Param(articulo).SetAsInteger(5);
+    sql.Param(0).SetAsSingle(10);
+    sql.Param(actual).SetAsSingle(7.5);
+    sql.ExecQuery();
+    auto& r = Select("select STOCKINICIAL1, STOCKACTUAL1, STOCKMAXIMO1 from ARTICULOSALMACEN");
+    EXPECT_EQ(r.FieldByName("STOCKINICIAL1").AsDouble(), 7.5);
+    EXPECT_EQ(r.FieldByName("STOCKACTUAL1").AsDouble(), 7.5);
+    EXPECT_EQ(r.FieldByName("STOCKMAXIMO1").AsDouble(), 10);
+}
+
 TEST_F(StatementTest, ColonsInLiteralsAndCommentsAreNotParameters) {
     sql.SetText(
         std::vector<std::string>{"select ':NOPAR' as A, \":TAMPOCO\" as B /* :NI */ -- :NADA",
