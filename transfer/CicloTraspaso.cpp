@@ -111,10 +111,10 @@ bool TDatos::Recorrer(const Traspaso& t) {
         try {
             IniciarSiHaceFalta();
             // A record that left its rows as they were has nothing to commit.
-            if (Registro(t, campos))
-                ++pendientes;
-            else
+            if (!Registro(t, campos))
                 ++confirmados;
+            else if (pendientes++ == 0)
+                primeroPendiente_ = std::chrono::steady_clock::now();
             // Committed before the source moves on: a table that fails to move on then leaves
             // this record committed, as the count says, not waiting for the closing commit.
             Confirmar(pendientes, confirmados, false);
@@ -137,19 +137,25 @@ bool TDatos::Recorrer(const Traspaso& t) {
     return true;
 }
 
-// Commit retaining after every record, or every confirmarCada_ records and at the end. A dry
-// run, a review and a comparison commit nothing.
+// Commit retaining after every record, or every confirmarCada_ records, or once the oldest
+// record not yet committed has waited plazoConfirmar_, and at the end. A dry run, a review and a
+// comparison commit nothing.
 void TDatos::Confirmar(std::size_t& pendientes, std::size_t& confirmados, bool alFinal) {
     if (pendientes == 0 || modo_ != Modo::Traspaso) return;
-    if (!alFinal && pendientes < static_cast<std::size_t>(confirmarCada_)) return;
+    if (!alFinal && pendientes < static_cast<std::size_t>(confirmarCada_) &&
+        !(plazoConfirmar_.count() > 0 &&
+          std::chrono::steady_clock::now() - primeroPendiente_ >= plazoConfirmar_))
+        return;
     if (IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
     confirmados += pendientes;
     pendientes = 0;
 }
 
-void TDatos::SetConfirmarCada(int n) {
+void TDatos::SetConfirmarCada(int n, std::chrono::milliseconds plazo) {
     if (n < 1) throw Error("Confirmar cada " + std::to_string(n) + " registros no tiene sentido");
+    if (plazo.count() < 0) throw Error("Un plazo de confirmación negativo no tiene sentido");
     confirmarCada_ = n;
+    plazoConfirmar_ = plazo;
 }
 
 // One record: its code, its identifier in the target, and what the run does with it. False

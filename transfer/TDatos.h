@@ -5,6 +5,7 @@
 #include "DataSource.h"
 #include "Interfaz.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <functional>
@@ -101,8 +102,10 @@ public:
     // A run (or a dry run) that writes only the records whose target rows differ from what they
     // would receive, or that the target lacks; the others are counted in RegistrosSinCambios.
     void SetSoloCambios(bool si) { soloCambios_ = si; }
-    // Commits (retaining) every n records instead of every one; at the end of a run always.
-    void SetConfirmarCada(int n);
+    // Commits (retaining) every n records instead of every one, or sooner once the oldest record
+    // not committed has waited `plazo` (zero: no such bound); at the end of a run always. Each
+    // record still succeeds or fails on its own.
+    void SetConfirmarCada(int n, std::chrono::milliseconds plazo = std::chrono::milliseconds{0});
 
     // Asks the running transfer to stop after the current record has been committed.
     void SolicitarParada() { parada_ = true; }
@@ -216,6 +219,8 @@ private:
     Modo modo_ = Modo::Traspaso;
     bool soloCambios_ = false;
     int confirmarCada_ = 1;
+    std::chrono::milliseconds plazoConfirmar_{0};
+    std::chrono::steady_clock::time_point primeroPendiente_; // the oldest record not committed
     Tratamiento* tratamiento_ = nullptr; // what the running transfer does with each record
     // The review keeps, from one transfer to the next, the codes each table would receive.
     std::unique_ptr<Revision> revision_;
