@@ -16,6 +16,6 @@ public:
         if (form) form->AtenderMensajes();
     }
     void Tabla(const InfoTabla& t) override {
-        if (form) form->Nota(t.fichero + ": " + t.razon);
+        if (form) form->Tabla(t);
     }
 };

@@ -1,6 +1,7 @@
 #include "TForm1.h"
 
 #include "Editores.h"
+#include "Interfaz.h"
 #include "ModeloConsulta.h"
 #include "TDatos.h"
 
@@ -12,10 +13,17 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
+#include <QTranslator>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -28,10 +36,69 @@ QColor Rgb(int r, int g, int b) {
     return QColor(r, g, b);
 }
 
-QPushButton* Boton(QWidget* padre, const char* texto, int x, int y) {
+QPushButton* Boton(QWidget* padre, const char* texto, int x, int y, const char* accion) {
     auto* b = new QPushButton(QString::fromUtf8(texto), padre);
     b->setGeometry(x, y, 152, 25);
+    // Read aloud as words, not as «guion mayor que».
+    b->setAccessibleName(QString::fromUtf8(texto).replace(QStringLiteral(" -> "), " a "));
+    b->setAccessibleDescription(QString::fromUtf8(accion));
     return b;
+}
+
+// A source table as the operator calls it, and whether it is the one a button walks (the others
+// are looked things up in along the way).
+struct NombreDeTabla {
+    QString nombre;
+    bool recorrida;
+};
+NombreDeTabla Nombrar(const InfoTabla& t) {
+    static const struct {
+        const char* consulta;
+        const char* nombre;
+        bool recorrida;
+    } kNombres[] = {
+        {"qFamilias", "Familias de artículos", true},
+        {"qArticulos", "Artículos", true},
+        {"qClientes", "Clientes", true},
+        {"qProveedores", "Proveedores", true},
+        {"qAgentesVenta", "Agentes de venta", true},
+        {"qStock", "Stock de los artículos", false},
+        {"qArticulosNombreLargo", "Comentarios de los artículos", false},
+        {"qProvincias", "Provincias", false},
+    };
+    for (const auto& n : kNombres)
+        if (t.consulta == n.consulta) return {QString::fromUtf8(n.nombre), n.recorrida};
+    return {QString::fromStdString(t.fichero), false};
+}
+
+// fonts-wine's Tahoma draws its small sizes from bitmaps whose line metrics are shorter than
+// their own glyphs (at 12 pixels: 10 above the baseline and 2 below, for glyphs that reach 12
+// and 3), so that the lines of a box touch. Each bitmap size gets the extent of its glyphs as
+// its line metrics, in a copy of the font held in memory. A font without bitmaps is left as is.
+QByteArray ConLineasQueNoSeTocan(QByteArray ttf) {
+    auto u16 = [&](qsizetype o) {
+        return static_cast<qsizetype>(static_cast<unsigned char>(ttf[o]) << 8 |
+                                      static_cast<unsigned char>(ttf[o + 1]));
+    };
+    auto u32 = [&](qsizetype o) { return u16(o) << 16 | u16(o + 2); };
+    if (ttf.size() < 12) return ttf;
+    for (qsizetype i = 0, n = u16(4); i < n && 12 + 16 * (i + 1) <= ttf.size(); ++i) {
+        const qsizetype registro = 12 + 16 * i;
+        if (ttf.mid(registro, 4) != "EBLC") continue;
+        const qsizetype eblc = u32(registro + 8);
+        if (eblc + 8 > ttf.size()) break;
+        // Each size: its line metrics at 16 (ascender, descender), its glyphs' extent at 24
+        // (highest above the baseline, lowest below), all signed bytes.
+        for (qsizetype t = 0, tamanos = u32(eblc + 4); t < tamanos; ++t) {
+            const qsizetype m = eblc + 8 + 48 * t;
+            if (m + 48 > ttf.size()) break;
+            auto byte = [&](qsizetype o) { return static_cast<signed char>(ttf[m + o]); };
+            ttf[m + 16] = static_cast<char>(std::max(byte(16), byte(24)));
+            ttf[m + 17] = static_cast<char>(std::min(byte(17), byte(25)));
+        }
+        break;
+    }
+    return ttf;
 }
 
 } // namespace
@@ -54,10 +121,12 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
     Panel1->installEventFilter(this);
     capas->addWidget(Panel1);
 
-    Button2 = Boton(Panel1, "Artículos DBF -> GDB", 8, 8);
-    Button1 = Boton(Panel1, "Clientes DBF -> GDB", 8, 40);
-    Button3 = Boton(Panel1, "Proveedores DBF -> GDB", 176, 8);
-    Button4 = Boton(Panel1, "Agentes DBF -> GDB", 176, 40);
+    Button2 = Boton(Panel1, "Artículos DBF -> GDB", 8, 8,
+                    "Traspasa las familias y después los artículos, con sus precios y su stock");
+    Button1 = Boton(Panel1, "Clientes DBF -> GDB", 8, 40,
+                    "Traspasa los clientes y los datos de su banco");
+    Button3 = Boton(Panel1, "Proveedores DBF -> GDB", 176, 8, "Traspasa los proveedores");
+    Button4 = Boton(Panel1, "Agentes DBF -> GDB", 176, 40, "Traspasa los agentes de venta");
     LabelRutaFacturaPlus = new QLabel(QStringLiteral("Ruta de datos de FacturaPlus"), Panel1);
     Label1 = new QLabel(QStringLiteral("Base de datos de Orvalia SQL"), Panel1);
     DirectoryEditDatosFacturaPlus = new DirectoryEdit(Panel1);
@@ -74,6 +143,7 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
         "QTableView { background-color: rgb(239, 235, 222); }"
         "QHeaderView::section { background-color: rgb(198, 211, 239); border: 1px solid #a0a0a0;"
         " padding: 0 4px; }"));
+    DBGrid1->verticalHeader()->setMinimumSectionSize(18); // not taller for the face's line
     DBGrid1->verticalHeader()->setDefaultSectionSize(18);
     modelo_ = new ModeloConsulta(datos_.DataSource1, this);
     DBGrid1->setModel(modelo_);
@@ -90,15 +160,11 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
     StatusBar1->addWidget(TextoEstado, 1);
     TextoNotas = new QLabel(StatusBar1);
     TextoNotas->setMaximumWidth(kAncho / 2);
+    TextoNotas->setContentsMargins(0, 0, 4, 0); // off the window's edge
     StatusBar1->addPermanentWidget(TextoNotas);
     setStatusBar(StatusBar1);
 
-    setTabOrder(DBGrid1, Button2);
-    setTabOrder(Button2, Button1);
-    setTabOrder(Button1, Button3);
-    setTabOrder(Button3, Button4);
-    setTabOrder(Button4, FilenameEditRutaGDB->Linea());
-    setTabOrder(FilenameEditRutaGDB->Linea(), DirectoryEditDatosFacturaPlus->Linea());
+    PonerTeclado();
 
     connect(Button2, &QPushButton::clicked, this, &TForm1::suitempButton2Click);
     connect(Button1, &QPushButton::clicked, this, &TForm1::suitempButton1Click);
@@ -113,6 +179,7 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
 
     datos_.DataSource1.AlCambiar = [this] { modelo_->Reiniciar(); };
 
+    setMinimumSize(kAnchoMinimo, kAltoMinimo);
     resize(kAncho, kAlto);
     if (QScreen* s = QGuiApplication::primaryScreen()) {
         QRect r = s->availableGeometry();
@@ -123,6 +190,36 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
 
 TForm1::~TForm1() {
     datos_.DataSource1.AlCambiar = nullptr; // the data module outlives the window
+}
+
+// Tab goes round every control, the grid first; the labels name their editors; a button with the
+// focus is pressed by Return as well as by Space, as on the desktop the program came from.
+void TForm1::PonerTeclado() {
+    DBGrid1->setTabKeyNavigation(false); // the arrows move between cells; Tab leaves the grid
+    DBGrid1->setAccessibleName(QStringLiteral("Registros leídos de FacturaPlus"));
+    TextoEstado->setAccessibleName(QStringLiteral("Estado"));
+    TextoNotas->setAccessibleName(QStringLiteral("Tabla y página de códigos"));
+    DirectoryEditDatosFacturaPlus->Nombrar(LabelRutaFacturaPlus->text(),
+                                           QStringLiteral("Elegir la carpeta de FacturaPlus"));
+    FilenameEditRutaGDB->Nombrar(Label1->text(),
+                                 QStringLiteral("Elegir la base de datos de Orvalia SQL"));
+    LabelRutaFacturaPlus->setBuddy(DirectoryEditDatosFacturaPlus->Linea());
+    Label1->setBuddy(FilenameEditRutaGDB->Linea());
+
+    const QList<QWidget*> orden = {DBGrid1,
+                                   Button2,
+                                   Button1,
+                                   Button3,
+                                   Button4,
+                                   FilenameEditRutaGDB->Linea(),
+                                   FilenameEditRutaGDB->Boton(),
+                                   DirectoryEditDatosFacturaPlus->Linea(),
+                                   DirectoryEditDatosFacturaPlus->Boton()};
+    for (qsizetype i = 1; i < orden.size(); ++i)
+        setTabOrder(orden[i - 1], orden[i]);
+    for (QPushButton* b : {Button1, Button2, Button3, Button4})
+        b->installEventFilter(this);
+    DBGrid1->setFocus(); // where the window starts, as first in the order
 }
 
 void TForm1::ColocarPanel() {
@@ -139,6 +236,15 @@ void TForm1::ColocarPanel() {
 
 bool TForm1::eventFilter(QObject* o, QEvent* e) {
     if (o == Panel1 && e->type() == QEvent::Resize) ColocarPanel();
+    if (e->type() == QEvent::KeyPress)
+        if (auto* b = qobject_cast<QPushButton*>(o); b && b->isEnabled()) {
+            const auto& k = *static_cast<QKeyEvent*>(e);
+            if ((k.key() == Qt::Key_Return || k.key() == Qt::Key_Enter) &&
+                (k.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && !k.isAutoRepeat()) {
+                b->click();
+                return true;
+            }
+        }
     return QMainWindow::eventFilter(o, e);
 }
 
@@ -180,12 +286,18 @@ void TForm1::AtenderMensajes() {
     }
 }
 
-void TForm1::Nota(const std::string& texto) {
-    QString t = QString::fromStdString(texto);
-    TextoNotas->setText(
-        TextoNotas->fontMetrics().elidedText(t, Qt::ElideRight, TextoNotas->maximumWidth()));
-    QString tip = TextoNotas->toolTip();
-    TextoNotas->setToolTip(tip.isEmpty() ? t : tip + "\n" + t);
+void TForm1::Tabla(const InfoTabla& t) {
+    const NombreDeTabla n = Nombrar(t);
+    if (n.recorrida) {
+        const QString nota = n.nombre + QStringLiteral(": página de códigos %1").arg(t.pagina);
+        TextoNotas->setText(
+            TextoNotas->fontMetrics().elidedText(nota, Qt::ElideRight, TextoNotas->maximumWidth()));
+    }
+    QString linea = n.nombre + " (" + QString::fromStdString(t.fichero) +
+                    "): " + QString::fromStdString(t.razon);
+    if (!t.discrepancia.empty()) linea += ". " + QString::fromStdString(t.discrepancia);
+    const QString tip = TextoNotas->toolTip();
+    TextoNotas->setToolTip(tip.isEmpty() ? linea : tip + "\n" + linea);
 }
 
 void TForm1::MostrarRejilla() {
@@ -200,14 +312,27 @@ void TForm1::PonerFuente(QApplication& app) {
     // fontconfig does not look where fonts-wine puts its Tahoma-compatible face.
     const char* tahoma = "/usr/share/wine/fonts/tahoma.ttf";
     QString familia = QStringLiteral("DejaVu Sans");
-    if (QFile::exists(tahoma)) {
-        int id = QFontDatabase::addApplicationFont(tahoma);
+    if (QFile f(tahoma); f.open(QIODevice::ReadOnly)) {
+        int id = QFontDatabase::addApplicationFontFromData(ConLineasQueNoSeTocan(f.readAll()));
         if (id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty())
             familia = QFontDatabase::applicationFontFamilies(id).first();
     }
     QFont f(familia);
     f.setPixelSize(12); // 9 points at the 96 dots per inch the window was laid out for
     app.setFont(f);
+}
+
+bool TForm1::PonerIdioma(QApplication& app) {
+    // Dates and numbers in Qt's dialogs as in Spain, unless the desktop is in another Spanish.
+    if (QLocale().language() != QLocale::Spanish)
+        QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
+    auto* qt = new QTranslator(&app);
+    if (!qt->load(QStringLiteral("qtbase_es"),
+                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete qt;
+        return false;
+    }
+    return app.installTranslator(qt);
 }
 
 void TForm1::MostrarError(QWidget* padre, const QString& mensaje) {
@@ -225,10 +350,11 @@ bool TForm1::Proteger(const std::function<void()>& manejador) {
         manejador();
         return true;
     } catch (const std::exception& e) {
-        MostrarError(this, QString::fromUtf8(e.what()));
+        ultimoError_ = QString::fromUtf8(e.what());
     } catch (...) {
-        MostrarError(this, QStringLiteral("Error desconocido"));
+        ultimoError_ = QStringLiteral("Error desconocido");
     }
+    MostrarError(this, ultimoError_);
     return false;
 }
 
@@ -256,14 +382,24 @@ void TForm1::EjecutarBoton(const std::function<void()>& trabajo) {
     TDatos::EnMarcha marcha(datos_);
     const QList<QWidget*> controles = {
         Button1, Button2, Button3, Button4, DirectoryEditDatosFacturaPlus, FilenameEditRutaGDB};
+    // The focus goes back where it was: disabling the button pressed sends it to the grid.
+    QPointer<QWidget> foco = QApplication::focusWidget();
+    TextoNotas->clear();
+    TextoNotas->setToolTip(QString());
+    TextoEstado->setToolTip(QString());
     for (QWidget* w : controles)
         w->setEnabled(false);
-    Proteger(trabajo);
+    if (!Proteger(trabajo)) {
+        // The last progress text would still say the table is being updated.
+        TextoEstado->setToolTip(TextoEstado->text() + ": " + ultimoError_);
+        TextoEstado->setText(QStringLiteral("Traspaso detenido por un error"));
+    }
     MostrarRejilla();
     refresco_.invalidate();
     mensajes_.invalidate();
     for (QWidget* w : controles)
         w->setEnabled(true);
+    if (foco && foco->window() == this) foco->setFocus(Qt::OtherFocusReason);
     modelo_->Actualizar();
     if (cierrePendiente_) QTimer::singleShot(0, this, &QWidget::close);
 }

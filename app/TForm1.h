@@ -17,6 +17,7 @@ class FilenameEdit;
 class ModeloConsulta;
 class QApplication;
 class QFrame;
+struct InfoTabla;
 
 // The application's title, which also captions its error box.
 inline constexpr const char* kTituloAplicacion =
@@ -32,8 +33,9 @@ public:
     void MostrarEstado(const std::string& texto, bool caja);
     void Aviso(const std::string& texto);
     void AtenderMensajes();
-    // Notes stay readable at the right of the status bar, the latest shown, all in its tip.
-    void Nota(const std::string& texto);
+    // The table a run walks, at the right of the status bar: which one, in words, and the code
+    // page it is read in; its tip holds every table of the current press, with the reason.
+    void Tabla(const InfoTabla& tabla);
 
     QFrame* Panel1;
     QPushButton* Button1;
@@ -47,7 +49,12 @@ public:
     QTableView* DBGrid1;
     QStatusBar* StatusBar1;
     QLabel* TextoEstado; // the status bar's one text
-    QLabel* TextoNotas;  // the code page of the tables read, at its right
+    QLabel* TextoNotas;  // the code page of the table walked, at its right
+
+    // Below this the labels and editors would draw over the buttons, and the grid would have
+    // no room for a row.
+    static constexpr int kAnchoMinimo = 328 + 16 + (926 - 399);
+    static constexpr int kAltoMinimo = 68 + 19 + 96;
 
     // How often the grid catches up with a running walk: ten times a second, which a person can
     // follow and which costs little beside the records (0 for every record).
@@ -56,6 +63,9 @@ public:
 
     // The application's face: Tahoma where fonts-wine put it, else DejaVu Sans; 9 points.
     static void PonerFuente(QApplication& app);
+    // Qt's own dialogs and standard buttons in Spanish, whatever the locale. False when the
+    // translation is not installed.
+    static bool PonerIdioma(QApplication& app);
 
     // Shows an error that escaped a handler, as the application's error box does.
     static void MostrarError(QWidget* padre, const QString& mensaje);
@@ -66,6 +76,7 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
+    void PonerTeclado();
     void FormShow();
     void FormClose();
     bool DirectoryEditDatosFacturaPlusAfterDialog(const QString& ruta);
@@ -97,4 +108,5 @@ private:
     static constexpr int kMensajesMs = 10;
     int refrescoMs_ = kRefrescoMs;
     bool cierrePendiente_ = false;
+    QString ultimoError_; // the message of the last error a handler let escape
 };

@@ -11,9 +11,13 @@
 #include "TempDir.h"
 #include "TestDatabase.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -69,6 +73,40 @@ private:
     QTimer timer_;
 };
 
+// Answers the next file or folder dialog: keeps the folder it opened at and its buttons' texts,
+// then cancels it.
+struct DialogoVisto {
+    QString carpeta, titulo;
+    QStringList botones;
+    bool visto = false;
+};
+void CancelarElProximoDialogo(DialogoVisto& visto) {
+    auto* t = new QTimer;
+    t->setInterval(10);
+    QObject::connect(t, &QTimer::timeout, t, [t, &visto] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!d || !d->isVisible()) return;
+        visto.visto = true;
+        visto.carpeta = d->directory().absolutePath();
+        visto.titulo = d->windowTitle();
+        for (QAbstractButton* b : d->findChild<QDialogButtonBox*>()->buttons())
+            visto.botones << b->text().remove('&');
+        d->reject();
+        t->deleteLater();
+    });
+    t->start();
+}
+
+// Where the keyboard focus goes with each press of the key, from the widget that has it.
+QList<QWidget*> Recorrido(int pulsaciones, Qt::Key tecla, Qt::KeyboardModifiers mods = {}) {
+    QList<QWidget*> vistos;
+    for (int i = 0; i < pulsaciones; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), tecla, mods);
+        vistos << QApplication::focusWidget();
+    }
+    return vistos;
+}
+
 std::string Leer(const std::string& base, const std::string& sql, const std::string& columna) {
     auto rows = QueryRows(base, sql);
     return rows.empty() ? std::string() : std::to_string(std::get<int32_t>(rows[0].at(columna)));
@@ -98,6 +136,12 @@ class VentanaTest : public QObject {
     }
 
 private slots:
+    void initTestCase() {
+        // The program's own face and language, which the boxes and dialogs are checked in.
+        TForm1::PonerFuente(*qApp);
+        QVERIFY2(TForm1::PonerIdioma(*qApp), "qtbase_es is installed (qt6-translations-l10n)");
+    }
+
     void init() {
         dir = std::make_unique<TempDir>();
         carpeta = dir->File("FacturaPlus");
@@ -147,11 +191,13 @@ private slots:
                               form->Button3,
                               form->Button4,
                               form->FilenameEditRutaGDB->Linea(),
-                              form->DirectoryEditDatosFacturaPlus->Linea()};
+                              form->FilenameEditRutaGDB->Boton(),
+                              form->DirectoryEditDatosFacturaPlus->Linea(),
+                              form->DirectoryEditDatosFacturaPlus->Boton()};
         QList<QWidget*> cadena{form->DBGrid1};
         for (QWidget* w = form->DBGrid1->nextInFocusChain();
              w != form->DBGrid1 && cadena.size() < orden.size(); w = w->nextInFocusChain())
-            if ((w->focusPolicy() & Qt::TabFocus) && !w->focusProxy()) cadena << w;
+            if (w->focusPolicy() & Qt::TabFocus) cadena << w;
         QCOMPARE(cadena, orden);
 
         // No typing, pasting or cutting into the editors.
@@ -287,7 +333,8 @@ private slots:
         rep->alAtender = [&] { vistas << form->DBGrid1->model()->rowCount(); };
         QTest::mouseClick(form->Button4, Qt::LeftButton);
         QCOMPARE(c.cajas.size(), std::size_t(2));
-        QCOMPARE(filasEnCaja, (QList<int>{40, 0})); // caught up before the warning; closed by the summary
+        QCOMPARE(filasEnCaja,
+                 (QList<int>{40, 0})); // caught up before the warning; closed by the summary
         QCOMPARE(vistas.size(), 60);
         QCOMPARE(vistas.first(), 2); // the first record is shown at once
         QCOMPARE(vistas[38], 2);     // and then not at every record
@@ -398,6 +445,214 @@ private slots:
         QCOMPARE(linea->text(), QString("/tmp/soltado.fdb"));
         QCOMPARE(datos->IBDatabase1().DatabaseName(), std::string()); // nothing else happens
         delete mime;
+    }
+
+    void tabAndShiftTabGoRoundEveryControl() {
+        Abrir();
+        QApplication::setActiveWindow(form.get());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QCOMPARE(QApplication::focusWidget(), form->DBGrid1); // the grid first
+        const QList<QWidget*> orden{form->Button2,
+                                    form->Button1,
+                                    form->Button3,
+                                    form->Button4,
+                                    form->FilenameEditRutaGDB->Linea(),
+                                    form->FilenameEditRutaGDB->Boton(),
+                                    form->DirectoryEditDatosFacturaPlus->Linea(),
+                                    form->DirectoryEditDatosFacturaPlus->Boton(),
+                                    form->DBGrid1};
+        QCOMPARE(Recorrido(orden.size(), Qt::Key_Tab), orden);
+        QCOMPARE(Recorrido(orden.size(), Qt::Key_Tab), orden); // round again, the grid let go
+        QList<QWidget*> atras = orden.mid(0, orden.size() - 1);
+        std::reverse(atras.begin(), atras.end());
+        atras << form->DBGrid1;
+        QCOMPARE(Recorrido(orden.size(), Qt::Key_Backtab, Qt::ShiftModifier), atras);
+
+        // Each control says what it is; each label names its editor.
+        for (QWidget* w : orden) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            QVERIFY(a);
+            QVERIFY2(!a->text(QAccessible::Name).isEmpty(), w->metaObject()->className());
+        }
+        QCOMPARE(form->Button2->accessibleName(), QString("Artículos DBF a GDB"));
+        QCOMPARE(form->LabelRutaFacturaPlus->buddy(), form->DirectoryEditDatosFacturaPlus->Linea());
+        QCOMPARE(form->Label1->buddy(), form->FilenameEditRutaGDB->Linea());
+        QCOMPARE(form->DirectoryEditDatosFacturaPlus->Linea()->accessibleName(),
+                 QString("Ruta de datos de FacturaPlus"));
+        QCOMPARE(form->FilenameEditRutaGDB->Boton()->accessibleName(),
+                 QString("Elegir la base de datos de Orvalia SQL"));
+    }
+
+    void keysOpenTheDialogsAndPressTheButtons() {
+        Abrir();
+        QApplication::setActiveWindow(form.get());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        int abiertos = 0;
+        form->DirectoryEditDatosFacturaPlus->Dialogo = [&](const QString& actual) {
+            ++abiertos;
+            return actual;
+        };
+        QLineEdit* linea = form->DirectoryEditDatosFacturaPlus->Linea();
+        linea->setFocus();
+        QTest::keyClick(linea, Qt::Key_Return);
+        QTest::keyClick(linea, Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(linea, Qt::Key_Space);
+        QTest::keyClick(linea, Qt::Key_Down, Qt::AltModifier);
+        QTest::keyClick(linea, Qt::Key_F4);
+        QCOMPARE(abiertos, 5);
+        QTest::keyClick(linea, Qt::Key_Down); // not without Alt
+        QTest::keyClick(linea, Qt::Key_A);
+        QTest::keyClick(linea, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(abiertos, 5);
+        QToolButton* boton = form->DirectoryEditDatosFacturaPlus->Boton();
+        boton->setFocus();
+        QTest::keyClick(boton, Qt::Key_Space);
+        QTest::keyClick(boton, Qt::Key_Return);
+        QCOMPARE(abiertos, 7);
+
+        // Return on a transfer button runs it, and the focus is back on the button afterwards.
+        Contestador c;
+        form->Button4->setFocus();
+        QTest::keyClick(form->Button4, Qt::Key_Return);
+        QCOMPARE(c.cajas.size(), std::size_t(2));
+        QCOMPARE(c.cajas[1].texto, QString("Agentes Añadidos: 2,   Actualizados: 0"));
+        QCOMPARE(form->focusWidget(), form->Button4);
+        QTest::keyClick(form->Button4, Qt::Key_Space);
+        QCOMPARE(c.cajas.size(), std::size_t(4)); // the same warning, then the summary
+        QCOMPARE(c.cajas[3].texto, QString("Agentes Añadidos: 0,   Actualizados: 2"));
+    }
+
+    void qtDialogsAndButtonsSpeakSpanish() {
+        Abrir();
+        DialogoVisto fichero;
+        CancelarElProximoDialogo(fichero);
+        QTest::keyClick(form->FilenameEditRutaGDB->Linea(), Qt::Key_Return);
+        QVERIFY(fichero.visto);
+        QCOMPARE(fichero.titulo, QString("Seleccione la Base de datos de Orvalia SQL"));
+        QCOMPARE(fichero.botones, (QStringList{"Abrir", "Cancelar"}));
+        QCOMPARE(fichero.carpeta, QFileInfo(QString::fromStdString(base)).absolutePath());
+        QCOMPARE(form->FilenameEditRutaGDB->text(), QString::fromStdString(base)); // cancelled
+
+        DialogoVisto carpetaVista;
+        CancelarElProximoDialogo(carpetaVista);
+        QTest::keyClick(form->DirectoryEditDatosFacturaPlus->Linea(), Qt::Key_Down,
+                        Qt::AltModifier);
+        QVERIFY(carpetaVista.visto);
+        QCOMPARE(carpetaVista.carpeta, QString::fromStdString(carpeta));
+        QCOMPARE(carpetaVista.botones.last(), QString("Cancelar"));
+
+        // The error box's one standard button.
+        Contestador c;
+        TForm1::MostrarError(form.get(), "Falta la tabla");
+        QCOMPARE(c.cajas.at(0).botones, QStringList{"Aceptar"});
+    }
+
+    void dialogsStartAtHomeWhenThePresetPathIsNotThere() {
+        Abrir();
+        const QString noEsta = QString::fromStdString(dir->File("no-esta"));
+        form->DirectoryEditDatosFacturaPlus->setText(noEsta);
+        form->FilenameEditRutaGDB->setText(noEsta + "/Orvalia.fdb");
+        DialogoVisto carpetaVista, fichero;
+        CancelarElProximoDialogo(carpetaVista);
+        form->DirectoryEditDatosFacturaPlus->AbrirDialogo();
+        CancelarElProximoDialogo(fichero);
+        form->FilenameEditRutaGDB->AbrirDialogo();
+        QVERIFY(carpetaVista.visto && fichero.visto);
+        QCOMPARE(carpetaVista.carpeta, QDir::homePath());
+        QCOMPARE(fichero.carpeta, QDir::homePath());
+        QCOMPARE(form->DirectoryEditDatosFacturaPlus->text(), noEsta); // a cancel changes nothing
+    }
+
+    void boxLinesDoNotTouch() {
+        // Two lines as a box lays them out: the deepest descenders of the first and the tallest
+        // accented capitals of the second keep at least one blank row of pixels between them.
+        QFont f = QApplication::font();
+        QCOMPARE(f.pixelSize(), 12);
+        QImage hoja(400, 60, QImage::Format_RGB32);
+        hoja.fill(Qt::white);
+        QPainter p(&hoja);
+        p.setFont(f);
+        p.setPen(Qt::black);
+        p.drawText(QRect(0, 0, 400, 60), Qt::TextWordWrap,
+                   QStringLiteral("gjpqy ¿Á? gjpqy ç\nÁÉÍÓÚÑÜ gjpqy ÁÉ"));
+        p.end();
+        QList<int> filas; // rows with ink
+        for (int y = 0; y < hoja.height(); ++y)
+            for (int x = 0; x < hoja.width(); ++x)
+                if (qGray(hoja.pixel(x, y)) < 128) {
+                    filas << y;
+                    break;
+                }
+        QVERIFY(!filas.isEmpty());
+        int huecos = 0;
+        for (qsizetype i = 1; i < filas.size(); ++i)
+            if (filas[i] > filas[i - 1] + 1) ++huecos;
+        QVERIFY2(huecos == 1, qPrintable(QStringLiteral("%1, %2 px: rows with ink %3")
+                                             .arg(f.family())
+                                             .arg(QFontMetrics(f).lineSpacing())
+                                             .arg([&] {
+                                                 QStringList t;
+                                                 for (int y : filas)
+                                                     t << QString::number(y);
+                                                 return t.join(' ');
+                                             }())));
+    }
+
+    void minimumSizeKeepsTheLabelsOffTheButtons() {
+        Abrir();
+        form->resize(300, 100);
+        QTRY_COMPARE(form->size(), QSize(TForm1::kAnchoMinimo, TForm1::kAltoMinimo));
+        const int botones = form->Button3->geometry().right();
+        QVERIFY(form->LabelRutaFacturaPlus->x() > botones + 8);
+        QVERIFY(form->Label1->x() > botones + 8);
+        QVERIFY(form->LabelRutaFacturaPlus->geometry().right() <
+                form->DirectoryEditDatosFacturaPlus->x());
+        QVERIFY(form->DirectoryEditDatosFacturaPlus->geometry().right() < form->Panel1->width());
+        QVERIFY(form->DBGrid1->height() >= 3 * 18);
+    }
+
+    void codePageNoteNamesTheWalkedTableForThisPressOnly() {
+        Abrir();
+        Contestador c;
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QCOMPARE(form->TextoNotas->text(), QString("Agentes de venta: página de códigos 850"));
+        const QString tip = form->TextoNotas->toolTip();
+        QVERIFY2(tip.startsWith("Agentes de venta (agentes.dbf): página de códigos 850"),
+                 qPrintable(tip));
+        for (int i = 0; i < 3; ++i)
+            QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QCOMPARE(form->TextoNotas->toolTip(), tip); // not a line more per press
+
+        // A side table looked up along the way goes in the tip, not over the walked one.
+        WriteFacturaPlusTable(carpeta, "clientes", {{{"CCODCLI", "430001"}, {"CCODPROV", "28"}}});
+        WriteFacturaPlusTable(carpeta, "PROVINC", {{{"CCODPROV", "28"}, {"CNOMPROV", "Madrid"}}},
+                              0x03);
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QCOMPARE(form->TextoNotas->text(), QString("Clientes: página de códigos 850"));
+        QVERIFY2(form->TextoNotas->toolTip().contains("Provincias (PROVINC.dbf): página de "
+                                                      "códigos 1252"),
+                 qPrintable(form->TextoNotas->toolTip()));
+        QVERIFY(!form->TextoNotas->toolTip().contains("agentes.dbf"));
+    }
+
+    void anErrorLeavesTheStatusSayingTheTransferStopped() {
+        Abrir();
+        form->FilenameEditRutaGDB->setText(QString::fromStdString(dir->File("no-esta.fdb")));
+        Contestador c;
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QCOMPARE(c.cajas.size(), std::size_t(1));
+        QCOMPARE(c.cajas[0].icono, QMessageBox::Critical);
+        QCOMPARE(rep->estados.last(), QString("Actualizando Agentes")); // where it was
+        QCOMPARE(form->TextoEstado->text(), QString("Traspaso detenido por un error"));
+        QVERIFY2(form->TextoEstado->toolTip().startsWith("Actualizando Agentes: "),
+                 qPrintable(form->TextoEstado->toolTip()));
+        QVERIFY(form->TextoEstado->toolTip().contains("no-esta.fdb"));
+
+        // The next press that ends well says so again.
+        form->FilenameEditRutaGDB->setText(QString::fromStdString(base));
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QCOMPARE(form->TextoEstado->text(), QString("Agentes Añadidos: 2,   Actualizados: 0"));
+        QCOMPARE(form->TextoEstado->toolTip(), QString());
     }
 };
 
