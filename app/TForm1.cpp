@@ -406,28 +406,27 @@ void TForm1::EjecutarBoton(const std::function<void()>& trabajo) {
 
 // Each button: the target path from the editor, then each of its transfers with the grid on the
 // query it walks. A transfer stopped by a close request ends the press.
-void TForm1::Traspasar(const std::vector<Paso>& pasos) {
+void TForm1::Traspasar(const std::string& nombre) {
     EjecutarBoton([&] {
         datos_.SetRutaDestino(FilenameEditRutaGDB->text().toStdString());
-        for (const Paso& p : pasos) {
-            datos_.DataSource1.SetDataSet(p.consulta);
-            if (!p.traspaso(datos_)) return;
+        for (const PasoDeTraspaso& p : TraspasoDeNombre(nombre).pasos) {
+            datos_.DataSource1.SetDataSet(p.consulta(datos_));
+            if (!p.ejecutar(datos_)) return;
         }
     });
 }
 
 void TForm1::suitempButton2Click() {
-    Traspasar({{&datos_.qFamilias(), [](TDatos& d) { return d.TraspasoFamilias(); }},
-               {&datos_.qArticulos(), [](TDatos& d) { return d.TraspasoArticulos(); }}});
+    Traspasar("articulos");
 }
 void TForm1::suitempButton1Click() {
-    Traspasar({{&datos_.qClientes(), [](TDatos& d) { return d.TraspasoClientes(); }}});
+    Traspasar("clientes");
 }
 void TForm1::suitempButton3Click() {
-    Traspasar({{&datos_.qProveedores(), [](TDatos& d) { return d.TraspasoProveedores(); }}});
+    Traspasar("proveedores");
 }
 void TForm1::suitempButton4Click() {
-    Traspasar({{&datos_.qAgentesVenta(), [](TDatos& d) { return d.TraspasoAgentes(); }}});
+    Traspasar("agentes");
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {

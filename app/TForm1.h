@@ -92,11 +92,9 @@ private:
     // is carried out when it ends.
     void EjecutarBoton(const std::function<void()>& trabajo);
     void ColocarPanel();
-    struct Paso {
-        SourceQuery* consulta;
-        bool (*traspaso)(TDatos&); // false when a close request stopped it
-    };
-    void Traspasar(const std::vector<Paso>& pasos);
+    // The transfer of that name, each of its steps with the grid on the query it walks; a step
+    // stopped by a close request ends the press.
+    void Traspasar(const std::string& nombre);
     // Lets the grid paint again and brings its last row into view.
     void MostrarRejilla();
 
