@@ -2,9 +2,11 @@
 // target, update or insert, warn and go on, commit retaining after every record, summarise.
 #include "Destino.h"
 #include "FbError.h"
+#include "NombreTabla.h"
 #include "Session.h"
 #include "SourceQuery.h"
 #include "TDatos.h"
+#include "TextoVisible.h"
 #include "Traspaso.h"
 #include "Turno.h"
 
@@ -32,6 +34,7 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     EnMarcha marcha(*this);
     ConfianzaEnTablas confianza(Session1());
     parada_ = false;
+    baseFallida_ = false;
     tablasAvisadas_.clear();
     tablasInformadas_.clear();
     codigosVistos_.clear();
@@ -70,6 +73,7 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
         // for ever; the mark goes with the connection.
         if (e.AfectaALaBase() && turno) turno->Abandonar();
         if (e.Cerrada()) AbandonarConexion();
+        baseFallida_ = baseFallida_ || e.AfectaALaBase();
         throw;
     }
 }
@@ -225,12 +229,19 @@ void TDatos::RevisarCodigo(const Traspaso& t, const Campos& campos,
 void TDatos::Detenido(const Traspaso& t, std::size_t& pendientes, std::size_t& confirmados) {
     const RegistroEnCurso& r = registro_;
     auto contexto = [&] {
+        // Cut off a server that did not answer, the record in progress may have been committed
+        // or not: the count is what is known.
+        const bool cortada = IBDatabase1().Cortada();
         return "El traspaso a " + t.tabla + " se ha detenido en el registro " +
-               std::to_string(r.posicion) + " de " + std::to_string(r.total) + " de " + r.consulta +
-               (r.codigo.empty() ? "" : " (código «" + r.codigo + "»)") + "; " +
-               std::to_string(confirmados) +
-               (confirmados == 1 ? " registro anterior quedó confirmado"
-                                 : " registros anteriores quedaron confirmados") +
+               std::to_string(r.posicion) + " de " + std::to_string(r.total) + " de " +
+               NombreDeTabla(*t.consulta) +
+               (r.codigo.empty() ? "" : " (código «" + TextoVisible(r.codigo) + "»)") +
+               "; hasta él, " + std::to_string(confirmados) +
+               (confirmados == 1 ? " registro confirmado" : " registros confirmados") +
+               (cortada ? ", que se sepa: el servidor no respondía y se ha abandonado la "
+                          "conexión, así que del registro en curso no se sabe si quedó "
+                          "confirmado"
+                        : "") +
                ".\n";
     };
     // Whole records not yet committed (with grouped commits) are committed before the error

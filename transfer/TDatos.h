@@ -5,6 +5,7 @@
 #include "DataSource.h"
 #include "Interfaz.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdint>
 #include <functional>
@@ -84,15 +85,21 @@ public:
         TDatos& d_;
     };
 
-    // The closing steps: commit an active transaction, disconnect, delete the alias.
+    // The closing steps: commit an active transaction, disconnect, delete the alias. A server
+    // that does not answer within a bound has its connection given up (an Error says so).
     void Cerrar();
 
-    // SIGINT and SIGTERM stop a running transfer after its current record, or, when it is stuck
-    // in a call to the target, cancel that call a few seconds later. Called once by a program,
-    // before its first connection; the front end asks SenalRecibida() to close itself.
+    // SIGINT, SIGTERM and SIGHUP stop a running transfer after its current record; when it is
+    // stuck in a call to the target, that call is cancelled a few seconds later, and if the
+    // server does not answer even that, the connection is given up (ConexionCortada). SIGPIPE is
+    // ignored. Called once by a program, before its first connection; the front end asks
+    // SenalRecibida() to close itself.
     void AtenderSenales();
     static int SenalRecibida(); // the signal's number, 0 when none came
     static void SenalAtendida();
+    // Whether a connection was given up because its server did not answer: what the last record
+    // in progress left is then not known, and the server undoes whatever was not committed.
+    static bool ConexionCortada();
 
     // Whether a connection that the server shut was let go without the library's knowledge
     // (a call on it could wait for ever). The library's own clean-up at exit then crashes on
@@ -129,6 +136,7 @@ public:
 private:
     struct Destino;
     void AbandonarConexion();
+    void DejarDeAtenderSenales() noexcept;
     bool EjecutarTraspaso(const Traspaso& t);
     void Registro(const Traspaso& t, const Campos& campos, const std::string& busqueda,
                   const std::string& clave);
@@ -160,11 +168,12 @@ private:
     std::unique_ptr<OrigenFacturaPlus> origen_;
     std::unique_ptr<Destino> destino_;
     bool parada_ = false;
-    int enMarcha_ = 0;
+    std::atomic<int> enMarcha_{0};           // read by the thread that watches for a silent server
     RegistroEnCurso registro_;               // the record in progress, for warnings
     std::set<std::string> tablasAvisadas_;   // side tables whose failure this run has shown
     std::set<std::string> tablasInformadas_; // tables whose page this run has told
     bool conexionPerdida_ = false;           // a run ended because the link went
+    bool baseFallida_ = false; // the last run ended because the database could take no more
     Modo modo_ = Modo::Traspaso;
     int confirmarCada_ = 1;
     // In a review: the codes seen so far, as written, with the record and the code as read.

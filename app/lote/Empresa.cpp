@@ -179,6 +179,14 @@ int EjecutarEmpresa(const Opciones& o) {
         interfaz.Termina();
         std::fprintf(stderr, "Error: %s\n", e.what());
         informe.error = e.what();
+        if (TDatos::ConexionCortada() &&
+            std::string(e.what()).find("abandonado la conexión") == std::string::npos) {
+            const char* abandono =
+                "El servidor de la base de datos no respondía: se ha abandonado la conexión. Lo "
+                "que no estaba confirmado lo deshace el servidor.";
+            std::fprintf(stderr, "%s\n", abandono);
+            informe.error += std::string("\n") + abandono;
+        }
         // A call cancelled because of a signal is the signal's stop, not a failure.
         estado = TDatos::SenalRecibida() ? 128 + TDatos::SenalRecibida() : 2;
         todos = false;

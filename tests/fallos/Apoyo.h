@@ -10,11 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -51,6 +53,9 @@ public:
     pid_t Pid() const { return pid_; }
     // SIGKILL, as a crash or the OOM killer does; returns once the process is gone.
     void Matar();
+    // SIGSTOP and SIGCONT: a server that stops answering, its connections open, and comes back.
+    void Congelar();
+    void Descongelar();
     // Starts it again (a server of the test's own), on the same port when it is free.
     void Arrancar();
 
@@ -60,6 +65,27 @@ private:
     bool propio_;
     int puerto_ = 0;
     pid_t pid_ = -1;
+};
+
+// A socket on loopback that accepts every connection and never answers: a server hung, or
+// something else listening on Firebird's port. Stops with the object.
+class Mudo {
+public:
+    Mudo();
+    ~Mudo();
+    Mudo(const Mudo&) = delete;
+    Mudo& operator=(const Mudo&) = delete;
+    int Puerto() const { return puerto_; }
+    std::string Ruta(const std::string& fichero) const; // 127.0.0.1/PORT:fichero
+    int Aceptadas() const { return aceptadas_; }
+
+private:
+    int fd_ = -1;
+    int puerto_ = 0;
+    std::atomic<int> aceptadas_{0};
+    std::atomic<bool> fin_{false};
+    std::vector<int> conexiones_;
+    std::thread hilo_;
 };
 
 // Source tables: `n` agents whose codes follow the record order (Codigo(0) is record 1), each
@@ -123,8 +149,8 @@ bool SentenciaEnCurso(const std::string& base, pid_t pid, const std::string& ini
 
 // A number that follows `antes` in `texto`, or -1.
 long NumeroTras(const std::string& texto, const std::string& antes);
-// The records an error says were committed before it stopped ("...; N registros anteriores
-// quedaron confirmados"), or -1.
+// The records an error says were committed before it stopped ("...; hasta él, N registros
+// confirmados"), or -1.
 long ConfirmadosSegunElError(const std::string& texto);
 
 // A folder of source tables and fresh target databases under one temporary folder, through
