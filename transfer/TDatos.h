@@ -38,6 +38,15 @@ public:
     // The target database: a file path, or server:path. Another path while connected is refused.
     void SetRutaDestino(const std::string& ruta);
     const std::string& RutaDestino() const;
+    // The file a target name points to: the name itself, or the path after "servidor:" for a
+    // server; whether a server has it, and whether it is on this machine (in process, or a
+    // server reached through loopback or this machine's own name).
+    struct FicheroDestino {
+        std::string ruta;
+        bool servidor = false;
+        bool enEstaMaquina = true;
+    };
+    static FicheroDestino FicheroDelDestino(const std::string& destino);
 
     // The query the window's grid follows.
     FuenteDatos DataSource1;

@@ -1,6 +1,8 @@
 #include "Empresa.h"
 
+#include "Empresas.h"
 #include "Informe.h"
+#include "RutaInforme.h"
 #include "TDatos.h"
 
 #include <chrono>
@@ -117,6 +119,14 @@ const char* NombreModo(const Opciones& o) {
 } // namespace
 
 int EjecutarEmpresa(const Opciones& o) {
+    if (!o.informe.empty()) {
+        try {
+            ComprobarRutaInforme(o.informe, {Empresa{o.origen, o.destino, 0}});
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "Error: %s\n", e.what());
+            return 2;
+        }
+    }
     Informe informe;
     informe.version = TM_VERSION;
     informe.origen = o.origen;

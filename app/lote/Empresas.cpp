@@ -2,6 +2,7 @@
 
 #include "Error.h"
 #include "Informe.h"
+#include "RutaInforme.h"
 
 #include <cerrno>
 #include <csignal>
@@ -83,6 +84,7 @@ std::vector<Empresa> LeerEmpresas(const std::string& ruta) {
 
 int EjecutarEmpresas(const Opciones& o, const std::string& programa) {
     std::vector<Empresa> empresas = LeerEmpresas(o.empresas);
+    if (!o.informe.empty()) ComprobarRutaInforme(o.informe, empresas);
     fs::path dir = fs::temp_directory_path() / ("traspaso-empresas-" + std::to_string(getpid()));
     fs::create_directories(dir);
     std::map<pid_t, EnMarcha> enMarcha;

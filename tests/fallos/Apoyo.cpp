@@ -8,11 +8,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -105,6 +107,19 @@ Carpeta::Carpeta() {
 Carpeta::~Carpeta() {
     std::error_code ec;
     fs::remove_all(ruta_, ec);
+}
+
+DiscoPequeno::DiscoPequeno(const std::string& ruta, std::uintmax_t bytes) : ruta_(ruta) {
+    fs::create_directory(ruta_);
+    std::string opciones = "size=" + std::to_string(bytes);
+    if (mount("tmpfs", ruta_.c_str(), "tmpfs", 0, opciones.c_str()) == 0)
+        montado_ = true;
+    else
+        error_ = std::strerror(errno);
+}
+
+DiscoPequeno::~DiscoPequeno() {
+    if (montado_) umount2(ruta_.c_str(), MNT_DETACH);
 }
 
 // ---- the server ----

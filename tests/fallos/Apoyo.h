@@ -37,6 +37,23 @@ private:
     std::string ruta_;
 };
 
+// A small memory file system of its own, mounted for one test (root with CAP_SYS_ADMIN only;
+// Montado() says whether it could be).
+class DiscoPequeno {
+public:
+    DiscoPequeno(const std::string& ruta, std::uintmax_t bytes);
+    ~DiscoPequeno();
+    DiscoPequeno(const DiscoPequeno&) = delete;
+    DiscoPequeno& operator=(const DiscoPequeno&) = delete;
+    bool Montado() const { return montado_; }
+    const std::string& Error() const { return error_; }
+
+private:
+    std::string ruta_;
+    bool montado_ = false;
+    std::string error_;
+};
+
 // A Firebird 3 server on loopback with its own port, configuration, security database and lock
 // folder (tests/fallos/servidor makes them).
 class Servidor {
