@@ -56,22 +56,29 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
         Conectar();
     }
     // Not before the connection: the turn is taken on the target, by connection. A review
-    // writes nothing and needs none.
-    std::optional<Turno> turno;
+    // writes nothing and needs none. A dry run keeps it until its rollback (Cerrar): the rows it
+    // changed stay locked until then, and another run must wait for the turn, not for them.
+    struct Soltar {
+        TDatos& d;
+        ~Soltar() {
+            if (d.modo_ != Modo::Ensayo || (d.turno_ && !d.turno_->Obtenido())) d.turno_.reset();
+        }
+    } soltar{*this};
     if (modo_ != Modo::Revision) {
-        turno.emplace(IBDatabase1(), t.tabla, [&](const std::string& texto) {
-            interfaz_.MostrarEstado(texto, false);
-            interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
-            return !parada_ && !SenalRecibida();
-        });
-        if (!turno->Obtenido()) return false;
+        if (!turno_)
+            turno_ = std::make_unique<Turno>(IBDatabase1(), t.tabla, [&](const std::string& texto) {
+                interfaz_.MostrarEstado(texto, false);
+                interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
+                return !parada_ && !SenalRecibida();
+            });
+        if (!turno_->Obtenido()) return false;
     }
     try {
         return Recorrer(t);
     } catch (const FbError& e) {
         // The connection is gone or the database shut: taking the mark back would wait on it
         // for ever; the mark goes with the connection.
-        if (e.AfectaALaBase() && turno) turno->Abandonar();
+        if (e.AfectaALaBase() && turno_) turno_->Abandonar();
         if (e.Cerrada()) AbandonarConexion();
         baseFallida_ = baseFallida_ || e.AfectaALaBase();
         throw;

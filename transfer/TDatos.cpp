@@ -5,6 +5,7 @@
 #include "OrigenFacturaPlus.h"
 #include "SourceQuery.h"
 #include "Traspasos.h"
+#include "Turno.h"
 #include "Vigia.h"
 
 TDatos::TDatos(Interfaz& interfaz)
@@ -39,6 +40,7 @@ TDatos::~TDatos() {
             else
                 IBTransaction1().Rollback();
         }
+        turno_.reset();
         IBDatabase1().Close();
     } catch (...) {
         // The connection's own destructor releases what is left; nothing to report to.
@@ -70,6 +72,8 @@ void TDatos::Cerrar() {
     }
     if (IBDatabase1().Cortada()) {
         // The server did not answer in time: nothing more is asked of it.
+        if (turno_) turno_->Abandonar();
+        turno_.reset();
         AbandonarConexion();
         origen_->EliminarAlias();
         if (!conexionPerdida_)
@@ -78,8 +82,10 @@ void TDatos::Cerrar() {
                         "no estuviera confirmado lo deshace el servidor.");
         return;
     }
-    // A dry run or a review leaves the target as it was.
+    // A dry run or a review leaves the target as it was; a dry run gives its turn back only
+    // then, its locks gone.
     if (modo_ != Modo::Traspaso && IBTransaction1().InTransaction()) IBTransaction1().Rollback();
+    turno_.reset();
     // Closing commits the transaction first; after a run that the database itself stopped (a
     // lost link, a full disk) that fails once more, and the operator has been told already.
     try {

@@ -25,6 +25,7 @@ class Session;
 class SourceQuery;
 struct Traspaso;
 class Campos;
+class Turno;
 
 class TDatos {
 public:
@@ -182,7 +183,8 @@ private:
     std::set<std::string> tablasAvisadas_;   // side tables whose failure this run has shown
     std::set<std::string> tablasInformadas_; // tables whose page this run has told
     bool conexionPerdida_ = false;           // a run ended because the link went
-    bool baseFallida_ = false; // the last run ended because the database could take no more
+    bool baseFallida_ = false;     // the last run ended because the database could take no more
+    std::unique_ptr<Turno> turno_; // this connection's turn on the target, while it has one
     Modo modo_ = Modo::Traspaso;
     int confirmarCada_ = 1;
     // In a review: the codes seen so far, as written, with the record and the code as read.

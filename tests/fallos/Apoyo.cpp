@@ -302,6 +302,18 @@ void EscribirClientes(const std::string& carpeta, std::size_t n, const std::stri
     WriteFacturaPlusTable(carpeta, "clientes", filas);
 }
 
+void EscribirArticulos(const std::string& carpeta, std::size_t n) {
+    WriteFacturaPlusTable(carpeta, "familias", {{{"CCODFAM", "FAMI"}, {"CNOMFAM", "Familia"}}});
+    std::vector<Fila> filas;
+    for (std::size_t i = 0; i < n; ++i)
+        filas.push_back({{"CREF", "A" + std::to_string(10000 + i)},
+                         {"CDETALLE", "Artículo " + std::to_string(i)},
+                         {"CCODFAM", "FAMI"}});
+    WriteFacturaPlusTable(carpeta, "articulo", filas);
+    WriteFacturaPlusTable(carpeta, "stocks", {});
+    WriteFacturaPlusTable(carpeta, "Artcom", {});
+}
+
 // ---- the batch program ----
 
 Proceso::Opciones Lote(const std::string& origen, const std::string& destino,

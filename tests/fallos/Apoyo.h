@@ -114,6 +114,9 @@ std::string CodigoCliente(std::size_t i);
 void EscribirClientes(const std::string& carpeta, std::size_t n, const std::string& nombre,
                       const std::string& banco);
 
+// `n` articles of one family, with the side tables they are read with (empty).
+void EscribirArticulos(const std::string& carpeta, std::size_t n);
+
 // The batch program on `origen` and `destino`, with more arguments after the transfers.
 Proceso::Opciones Lote(const std::string& origen, const std::string& destino,
                        const std::string& traspaso = "agentes", bool barra = false);

@@ -59,4 +59,39 @@ TEST_F(Concurrencia, TwoRunsStartedAtOnceInsertEachCodeOnce) {
     }
 }
 
+// A dry run changes rows it never commits: they stay locked until its rollback at the end. It
+// keeps its turn until then, so a real run started meanwhile waits for the turn and then goes at
+// full speed, instead of waiting for each locked row and skipping it.
+TEST_F(Concurrencia, ARealRunWaitsForTheTurnOfADryRunNotForItsLockedRows) {
+    const std::size_t n = 300;
+    std::string base = Remota("orvalia.fdb");
+    EscribirClientes(origen, n, "Antes", "Banco antes");
+    EscribirArticulos(origen, 3000);
+    ASSERT_EQ(Ejecutar(Lote(origen, base, "clientes")).estado, 0);
+    EscribirClientes(origen, n, "Luego", "Banco luego");
+
+    Proceso::Opciones o = Lote(origen, base, "clientes", true);
+    o.argv.insert(o.argv.end(), {"--ensayo", "articulos"});
+    Proceso ensayo(o);
+    // Held still past its clients, every one of them changed and locked, in its articles.
+    ASSERT_TRUE(ensayo.EsperarSalida("Clientes Añadidos: 0,   Actualizados: 300", 60s))
+        << ensayo.Terminar(1s).Todo();
+    ensayo.Senal(SIGSTOP);
+    Proceso real(Lote(origen, base, "clientes"));
+    bool espera = real.EsperarSalida(kEspera, 30s);
+    ensayo.Senal(SIGCONT);
+    Fin fe = ensayo.Terminar(120s);
+    real.Marcar(); // the dry run has ended: its rows are free
+    Fin fr = real.Terminar(120s);
+    EXPECT_TRUE(espera) << "the real run did not wait for the turn\n" << fr.Todo();
+    EXPECT_NE(fe.out.find("Artículos Añadidos: 3000"), std::string::npos) << fe.Todo();
+    EXPECT_EQ(fr.estado, 0) << fr.Todo();
+    EXPECT_TRUE(fr.Lineas("Aviso:").empty()) << "a row waited for and skipped\n" << fr.Todo();
+    EXPECT_NE(fr.out.find("Clientes Añadidos: 0,   Actualizados: 300"), std::string::npos)
+        << fr.Todo();
+    EXPECT_LT(fr.segundos, n * 1.0) << "each record under a second\n" << fr.Todo();
+    EXPECT_EQ(Contar(base, "select count(*) from CLIENTES where NOMBRE starting with 'Luego'"),
+              static_cast<int>(n));
+}
+
 } // namespace
