@@ -8,16 +8,42 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// INT, TERM and HUP to the program that runs the companies: it passes the signal on to the
+// running ones (each in a process group of its own, so that a Ctrl+C at the terminal reaches
+// them once, through it), starts no more, and still prints its summary.
+volatile std::sig_atomic_t senalRecibida = 0;
+
+void AlRecibir(int s) {
+    if (!senalRecibida) senalRecibida = s;
+}
+
+void Despertar(int) {}
+
+void AtenderSenales() {
+    struct sigaction sa {};
+    sigemptyset(&sa.sa_mask);
+    sa.sa_handler = AlRecibir; // no SA_RESTART: the wait for a company returns with EINTR
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(s, &sa, nullptr);
+    sa.sa_handler = Despertar; // the wait also wakes every second, to look again
+    sigaction(SIGALRM, &sa, nullptr);
+}
+
+// A company still running this long after the signal was passed on is ended by force.
+constexpr int kSegundosParaMatar = 20;
 
 struct EnMarcha {
     std::size_t indice;
@@ -38,6 +64,8 @@ pid_t Lanzar(const std::string& programa, const Opciones& o, const Empresa& e, c
     pid_t pid = fork();
     if (pid < 0) throw Error(std::string("No se puede crear un proceso: ") + std::strerror(errno));
     if (pid == 0) {
+        setpgid(0, 0);
+        prctl(PR_SET_PDEATHSIG, SIGTERM); // the program that ran it died: it stops as on TERM
         int fd = open(m.registro.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd >= 0) {
             dup2(fd, STDOUT_FILENO);
@@ -95,8 +123,11 @@ int EjecutarEmpresas(const Opciones& o, const std::string& programa) {
         return "[" + std::to_string(i + 1) + "/" + std::to_string(empresas.size()) + "] " +
                empresas[i].origen;
     };
-    while (hechas < empresas.size()) {
-        while (siguiente < empresas.size() &&
+    AtenderSenales();
+    int pasada = 0; // the signal passed on to the running companies
+    std::time_t matarEn = 0;
+    while (hechas < siguiente || (!senalRecibida && siguiente < empresas.size())) {
+        while (!senalRecibida && siguiente < empresas.size() &&
                enMarcha.size() < static_cast<std::size_t>(o.trabajos)) {
             EnMarcha m{siguiente, (dir / (std::to_string(siguiente) + ".json")).string(),
                        (dir / (std::to_string(siguiente) + ".log")).string()};
@@ -107,8 +138,19 @@ int EjecutarEmpresas(const Opciones& o, const std::string& programa) {
             enMarcha.emplace(pid, m);
             ++siguiente;
         }
+        if (senalRecibida && !pasada) {
+            pasada = senalRecibida;
+            for (const auto& [pid, m] : enMarcha)
+                kill(pid, pasada);
+            matarEn = std::time(nullptr) + kSegundosParaMatar;
+        }
+        if (pasada && std::time(nullptr) >= matarEn)
+            for (const auto& [pid, m] : enMarcha)
+                kill(pid, SIGKILL);
         int st = 0;
+        alarm(1); // a signal that came just before the wait is seen within a second
         pid_t pid = waitpid(-1, &st, 0);
+        alarm(0);
         if (pid < 0) {
             if (errno == EINTR) continue;
             break;
@@ -147,8 +189,20 @@ int EjecutarEmpresas(const Opciones& o, const std::string& programa) {
         std::printf("%-40s", empresas[i].origen.c_str());
         for (const std::string& c : columnas)
             std::printf(" %-16s", Recuentos(informes[i], c).c_str());
-        std::printf(" %d\n", estados[i]);
-        peor = std::max(peor, estados[i]);
+        if (i < siguiente) {
+            std::printf(" %d\n", estados[i]);
+            peor = std::max(peor, estados[i]);
+        } else {
+            std::printf(" sin empezar\n");
+        }
+    }
+    if (senalRecibida) {
+        std::printf("Interrumpido por la señal %s: %zu empresas sin empezar.\n",
+                    senalRecibida == SIGINT   ? "INT (Ctrl+C)"
+                    : senalRecibida == SIGHUP ? "HUP (se ha cerrado el terminal)"
+                                              : "TERM",
+                    empresas.size() - siguiente);
+        peor = 128 + senalRecibida;
     }
     std::fflush(stdout);
     return peor;
