@@ -6,6 +6,7 @@
 #include "TDatos.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -38,6 +39,7 @@ public:
     }
 
     void Tabla(const InfoTabla& t) override {
+        ficheros_[t.consulta] = t.fichero;
         BorrarBarra();
         std::printf("%s: %s\n", t.fichero.c_str(), t.razon.c_str());
         std::fflush(stdout);
@@ -45,6 +47,7 @@ public:
     }
 
     void AtenderMensajes(const RegistroEnCurso& r) override {
+        esperando_ = r.posicion == 0;
         if (r.posicion == 0) return; // waiting for another transfer's turn
         if (actual_) actual_->registros = r.posicion;
         ultimo_ = r;
@@ -62,6 +65,8 @@ public:
     // The transfer the next reports belong to.
     void Empieza(TraspasoInforme& t) {
         actual_ = &t;
+        ultimo_ = RegistroEnCurso{};
+        esperando_ = false;
         inicio_ = ultimaLinea_ = Reloj::now();
     }
     void Termina() {
@@ -85,6 +90,12 @@ public:
     }
     int Avisos() const { return avisos_; }
     const RegistroEnCurso& Ultimo() const { return ultimo_; }
+    bool EsperandoTurno() const { return esperando_; }
+    // The file a query reads, as the operator knows it ("agentes.dbf" for qAgentesVenta).
+    std::string Fichero(const std::string& consulta) const {
+        auto it = ficheros_.find(consulta);
+        return it == ficheros_.end() ? consulta : it->second;
+    }
 
 private:
     double Ritmo(const RegistroEnCurso& r, Reloj::time_point ahora) const {
@@ -109,8 +120,36 @@ private:
     int avisos_ = 0;
     TraspasoInforme* actual_ = nullptr;
     RegistroEnCurso ultimo_;
+    bool esperando_ = false; // the transfer waits for its turn on the target
+    std::map<std::string, std::string> ficheros_;
     Reloj::time_point inicio_ = Reloj::now(), ultimaLinea_ = Reloj::now();
 };
+
+// "64 registros confirmados", or walked only, in a dry run or a review.
+std::string Registros(std::size_t n, const Opciones& o) {
+    const bool uno = n == 1;
+    return std::to_string(n) + (uno ? " registro " : " registros ") +
+           (o.ensayo || o.revisar ? (uno ? "recorrido, nada escrito" : "recorridos, nada escrito")
+                                  : (uno ? "confirmado" : "confirmados"));
+}
+
+std::string NombreSenal(int s) {
+    return s == SIGINT    ? "INT (Ctrl+C)"
+           : s == SIGHUP  ? "HUP (se ha cerrado el terminal)"
+           : s == SIGTERM ? "TERM"
+                          : std::to_string(s);
+}
+
+// The target table of each transfer, for a stop that came before its first record.
+const char* TablaDestino(const std::string& traspaso) {
+    static const std::map<std::string, const char*> kTablas = {{"familias", "FAMILIASARTICULOS"},
+                                                               {"articulos", "ARTICULOS"},
+                                                               {"clientes", "CLIENTES"},
+                                                               {"proveedores", "PROVEEDORES"},
+                                                               {"agentes", "AGENTESVENTA"}};
+    auto it = kTablas.find(traspaso);
+    return it == kTablas.end() ? "" : it->second;
+}
 
 const char* NombreModo(const Opciones& o) {
     return o.revisar ? "revision" : o.ensayo ? "ensayo" : "traspaso";
@@ -176,11 +215,23 @@ int EjecutarEmpresa(const Opciones& o) {
         for (const std::string& t : o.traspasos) {
             datos.SetRutaDestino(o.destino);
             if (!traspasos.at(t)()) {
-                std::fprintf(stderr,
-                             "Traspaso interrumpido en %s después de confirmar %zu registros.\n",
-                             interfaz.Ultimo().consulta.c_str(), interfaz.Ultimo().posicion);
-                informe.error = "Interrumpido por una señal";
-                estado = 128 + TDatos::SenalRecibida();
+                const int senal = TDatos::SenalRecibida();
+                const RegistroEnCurso& u = interfaz.Ultimo();
+                std::string donde;
+                if (u.posicion > 0)
+                    donde = "en el registro " + std::to_string(u.posicion) + " de " +
+                            std::to_string(u.total) + " de " + interfaz.Fichero(u.consulta) +
+                            "; hasta él, " + Registros(u.posicion, o);
+                else
+                    donde = std::string(interfaz.EsperandoTurno()
+                                            ? "mientras esperaba su turno para escribir en "
+                                            : "antes de empezar a escribir en ") +
+                            TablaDestino(informe.traspasos.back().nombre) +
+                            ": ningún registro escrito";
+                std::fprintf(stderr, "Traspaso interrumpido por la señal %s %s.\n",
+                             NombreSenal(senal).c_str(), donde.c_str());
+                informe.error = "Interrumpido por la señal " + NombreSenal(senal) + " " + donde;
+                estado = 128 + senal;
                 todos = false;
                 break;
             }

@@ -4,6 +4,7 @@
 #include "Opciones.h"
 #include "TDatos.h"
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <unistd.h>
@@ -13,6 +14,9 @@
 #endif
 
 int main(int argc, char** argv) {
+    // A closed standard output (a pipe into `head`, a terminal gone) ends nothing: what would
+    // have been written there is dropped.
+    std::signal(SIGPIPE, SIG_IGN);
     Opciones o;
     try {
         o = LeerOpciones(argc, argv);
