@@ -3,6 +3,7 @@
 #include "OrigenFacturaPlus.h"
 #include "Reglas.h"
 #include "TDatos.h"
+#include "TextoVisible.h"
 
 std::optional<int32_t> TDatos::BuscarIdFamilia(const std::string& codigo) {
     // Families are stored under the first four characters of their code.
@@ -17,7 +18,7 @@ std::optional<int32_t> TDatos::BuscarIdFamilia(const std::string& codigo) {
     Variant v = q.FieldAsVariant("IDFAMILIASARTICULOS");
     if (IsNull(v)) {
         FaltaEnDestino("FAMILIASARTICULOS", Primeros(codigo, 4),
-                       "La familia «" + Primeros(codigo, 4) +
+                       "La familia «" + TextoVisible(Primeros(codigo, 4)) +
                            "» no está en el destino: el artículo quedará sin familia");
         return std::nullopt;
     }
@@ -59,7 +60,7 @@ int32_t TDatos::BuscarIdAgenteVenta(const std::string& codigo) {
                           codigo, "IDAGENTESVENTA");
     if (id == 0 && !codigo.empty())
         FaltaEnDestino("AGENTESVENTA", codigo,
-                       "El agente «" + codigo +
+                       "El agente «" + TextoVisible(codigo) +
                            "» no está en el destino: el cliente quedará sin agente");
     return id;
 }
@@ -68,7 +69,7 @@ int32_t TDatos::FormaPagoODefecto(const std::string& codigo, int32_t defecto) {
     int32_t id = BuscarIdFormaPago(Primeros(codigo, 4));
     if (id == 0 && !codigo.empty())
         FaltaEnDestino("FORMASPAGO", Primeros(codigo, 4),
-                       "La forma de pago «" + Primeros(codigo, 4) +
+                       "La forma de pago «" + TextoVisible(Primeros(codigo, 4)) +
                            "» no está en el destino: se pondrá la de por defecto");
     return id != 0 ? id : defecto;
 }

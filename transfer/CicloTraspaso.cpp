@@ -225,12 +225,12 @@ void TDatos::RevisarCodigo(const Traspaso& t, const Campos& campos,
     if (nuevo) return;
     const CodigoVisto& antes = vista->second;
     if (antes.leido == leido)
-        avisar("El código «" + leido + "» ya está en el registro " +
+        avisar("El código «" + TextoVisible(leido) + "» ya está en el registro " +
                std::to_string(antes.posicion) + ": este registro actualizará lo que aquel escriba");
     else
-        avisar("El código «" + leido + "» se escribe «" + r.codigo + "», igual que el «" +
-               antes.leido + "» del registro " + std::to_string(antes.posicion) +
-               ": los dos acabarán en una sola fila");
+        avisar("El código «" + TextoVisible(leido) + "» se escribe «" + TextoVisible(r.codigo) +
+               "», igual que el «" + TextoVisible(antes.leido) + "» del registro " +
+               std::to_string(antes.posicion) + ": los dos acabarán en una sola fila");
 }
 
 void TDatos::Detenido(const Traspaso& t, std::size_t& pendientes, std::size_t& confirmados) {

@@ -3,6 +3,7 @@
 #include "IBDatabase.h"
 #include "IBSQL.h"
 #include "IBTransaction.h"
+#include "TextoVisible.h"
 
 #include <chrono>
 #include <random>
@@ -34,9 +35,9 @@ void EnTransaccion(IBDatabase& db, const char* texto, const std::string& tabla,
         s.ExecQuery();
         if (fila) {
             *fila = s.Eof() ? std::string()
-                            : "«" + s.FieldByName("TABLA").AsString() + "» desde " +
-                                  s.FieldByName("PROCESO").AsString() + " (" +
-                                  s.FieldByName("DIRECCION").AsString() + ")";
+                            : "«" + TextoVisible(s.FieldByName("TABLA").AsString()) + "» desde " +
+                                  TextoVisible(s.FieldByName("PROCESO").AsString()) + " (" +
+                                  TextoVisible(s.FieldByName("DIRECCION").AsString()) + ")";
         }
         s.Close();
     }

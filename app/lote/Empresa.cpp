@@ -4,6 +4,7 @@
 #include "Informe.h"
 #include "RutaInforme.h"
 #include "TDatos.h"
+#include "TextoVisible.h"
 
 #include <chrono>
 #include <csignal>
@@ -27,21 +28,21 @@ public:
 
     void MostrarEstado(const std::string& texto, bool) override {
         BorrarBarra();
-        std::printf("%s\n", texto.c_str());
+        std::printf("%s\n", MensajeVisible(texto).c_str());
         std::fflush(stdout);
     }
 
     void Aviso(const std::string& texto, const RegistroEnCurso& r) override {
         BorrarBarra();
         ++avisos_;
-        std::fprintf(stderr, "Aviso: %s: %s\n", Donde(r).c_str(), texto.c_str());
+        std::fprintf(stderr, "Aviso: %s: %s\n", Donde(r).c_str(), MensajeVisible(texto).c_str());
         if (actual_) actual_->avisos.push_back(ClasificarAviso(texto, r));
     }
 
     void Tabla(const InfoTabla& t) override {
         ficheros_[t.consulta] = t.fichero;
         BorrarBarra();
-        std::printf("%s: %s\n", t.fichero.c_str(), t.razon.c_str());
+        std::printf("%s: %s\n", TextoVisible(t.fichero).c_str(), MensajeVisible(t.razon).c_str());
         std::fflush(stdout);
         if (actual_) actual_->tablas.push_back(t);
     }
@@ -80,7 +81,7 @@ public:
         if (r.posicion == 0) return r.consulta;
         std::string t = r.consulta + ", registro " + std::to_string(r.posicion) + " de " +
                         std::to_string(r.total);
-        if (!r.codigo.empty()) t += ", código «" + r.codigo + "»";
+        if (!r.codigo.empty()) t += ", código «" + TextoVisible(r.codigo) + "»";
         return t;
     }
     void BorrarBarra() {
@@ -162,7 +163,7 @@ int EjecutarEmpresa(const Opciones& o) {
         try {
             ComprobarRutaInforme(o.informe, {Empresa{o.origen, o.destino, 0}});
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "Error: %s\n", e.what());
+            std::fprintf(stderr, "Error: %s\n", MensajeVisible(e.what()).c_str());
             return 2;
         }
     }
@@ -238,7 +239,7 @@ int EjecutarEmpresa(const Opciones& o) {
         }
     } catch (const std::exception& e) {
         interfaz.Termina();
-        std::fprintf(stderr, "Error: %s\n", e.what());
+        std::fprintf(stderr, "Error: %s\n", MensajeVisible(e.what()).c_str());
         informe.error = e.what();
         if (TDatos::ConexionCortada() &&
             std::string(e.what()).find("abandonado la conexión") == std::string::npos) {
@@ -255,7 +256,7 @@ int EjecutarEmpresa(const Opciones& o) {
     try {
         datos.Cerrar();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Error al cerrar: %s\n", e.what());
+        std::fprintf(stderr, "Error al cerrar: %s\n", MensajeVisible(e.what()).c_str());
         if (informe.error.empty()) informe.error = e.what();
         if (estado < 2) estado = 2;
     }
@@ -271,7 +272,7 @@ int EjecutarEmpresa(const Opciones& o) {
         try {
             informe.Escribir(o.informe);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "Error: %s\n", e.what());
+            std::fprintf(stderr, "Error: %s\n", MensajeVisible(e.what()).c_str());
             if (estado < 2) estado = 2;
         }
     }

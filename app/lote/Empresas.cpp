@@ -3,6 +3,7 @@
 #include "Error.h"
 #include "Informe.h"
 #include "RutaInforme.h"
+#include "TextoVisible.h"
 
 #include <cerrno>
 #include <csignal>
@@ -121,7 +122,7 @@ int EjecutarEmpresas(const Opciones& o, const std::string& programa) {
     std::size_t siguiente = 0, hechas = 0;
     auto nombre = [&](std::size_t i) {
         return "[" + std::to_string(i + 1) + "/" + std::to_string(empresas.size()) + "] " +
-               empresas[i].origen;
+               TextoVisible(empresas[i].origen);
     };
     AtenderSenales();
     int pasada = 0; // the signal passed on to the running companies
@@ -133,7 +134,7 @@ int EjecutarEmpresas(const Opciones& o, const std::string& programa) {
                        (dir / (std::to_string(siguiente) + ".log")).string()};
             pid_t pid = Lanzar(programa, o, empresas[siguiente], m);
             std::printf("%s -> %s: en marcha (registro en %s)\n", nombre(siguiente).c_str(),
-                        empresas[siguiente].destino.c_str(), m.registro.c_str());
+                        TextoVisible(empresas[siguiente].destino).c_str(), m.registro.c_str());
             std::fflush(stdout);
             enMarcha.emplace(pid, m);
             ++siguiente;
@@ -170,7 +171,7 @@ int EjecutarEmpresas(const Opciones& o, const std::string& programa) {
             detalle = e.what();
         }
         std::printf("%s: terminada, estado %d%s%s\n", nombre(m.indice).c_str(), estado,
-                    detalle.empty() ? "" : ": ", detalle.c_str());
+                    detalle.empty() ? "" : ": ", MensajeVisible(detalle).c_str());
         std::fflush(stdout);
     }
 
@@ -186,7 +187,7 @@ int EjecutarEmpresas(const Opciones& o, const std::string& programa) {
     std::printf(" Estado\n");
     int peor = 0;
     for (std::size_t i = 0; i < empresas.size(); ++i) {
-        std::printf("%-40s", empresas[i].origen.c_str());
+        std::printf("%-40s", TextoVisible(empresas[i].origen).c_str());
         for (const std::string& c : columnas)
             std::printf(" %-16s", Recuentos(informes[i], c).c_str());
         if (i < siguiente) {

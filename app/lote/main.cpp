@@ -3,6 +3,7 @@
 #include "Empresas.h"
 #include "Opciones.h"
 #include "TDatos.h"
+#include "TextoVisible.h"
 
 #include <csignal>
 #include <cstdio>
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         std::fprintf(stderr,
                      "traspaso-maestros-lote: %s\nPruebe «traspaso-maestros-lote --help».\n",
-                     e.what());
+                     MensajeVisible(e.what()).c_str());
         return 2;
     }
     if (o.ayuda) {
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
     try {
         return EjecutarEmpresas(o, std::filesystem::read_symlink("/proc/self/exe").string());
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Error: %s\n", e.what());
+        std::fprintf(stderr, "Error: %s\n", MensajeVisible(e.what()).c_str());
         return 2;
     }
 }

@@ -72,4 +72,29 @@ TEST_F(Terminal, AStandardOutputOrErrorClosedEarlyEndsNothing) {
     }
 }
 
+// Values of the source that would act on a terminal or forge a line of a log: an escape
+// sequence that retitles the window, a colour, a line break followed by a summary line.
+TEST_F(Terminal, ValuesWithControlCharactersAreShownEscaped) {
+    const std::string correo = "\x1b]0;titulo\x07\x1b[31mrojo\nAgentes Añadidos: 999,   "
+                               "Actualizados: 0 " +
+                               std::string(20, 'x');
+    WriteFacturaPlusTable(origen, "agentes",
+                          {{{"CCODAGE", "\x1b[m"}, {"EMAIL", correo}}, {{"CCODAGE", "002"}}});
+    Fin f = Ejecutar(Lote(origen, Remota("orvalia.fdb"), "agentes", true), 60s);
+    EXPECT_EQ(f.estado, 1) << f.Todo();
+    for (const std::string* flujo : {&f.out, &f.err}) {
+        EXPECT_EQ(flujo->find('\x1b'), std::string::npos) << "a raw escape\n" << *flujo;
+        EXPECT_EQ(flujo->find('\x07'), std::string::npos) << "a raw bell\n" << *flujo;
+        EXPECT_EQ(flujo->find("\nAgentes Añadidos: 999"), std::string::npos) << "a forged line\n"
+                                                                             << *flujo;
+    }
+    std::vector<std::string> avisos = f.Lineas("Aviso:");
+    ASSERT_EQ(avisos.size(), 1u) << f.Todo();
+    EXPECT_NE(avisos[0].find("código «<0x1B>[m»"), std::string::npos) << avisos[0];
+    EXPECT_NE(avisos[0].find("«<0x1B>]0;titulo<0x07><0x1B>[31mrojo<0x0A>Agentes Añadidos: 999"),
+              std::string::npos)
+        << avisos[0];
+    EXPECT_NE(f.out.find("Agentes Añadidos: 1,   Actualizados: 0"), std::string::npos) << f.out;
+}
+
 } // namespace
