@@ -124,6 +124,8 @@ bool TDatos::Recorrer(const Traspaso& t) {
     }
     std::size_t total = q.RowCount();
     q.Close();
+    // A target deleted or replaced under the run took every row written since: no success then.
+    IBDatabase1().ComprobarFichero();
     if (modo_ == Modo::Revision) {
         interfaz_.MostrarEstado("Revisión de " + q.Name() + ": " + std::to_string(total) +
                                     " registros, " + std::to_string(RegistrosRechazados) +
