@@ -66,11 +66,12 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     } soltar{*this};
     if (modo_ != Modo::Revision) {
         if (!turno_)
-            turno_ = std::make_unique<Turno>(IBDatabase1(), t.tabla, [&](const std::string& texto) {
-                interfaz_.MostrarEstado(texto, false);
-                interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
-                return !parada_ && !SenalRecibida();
-            });
+            turno_ = std::make_unique<Turno>(
+                IBDatabase1(), t.tabla, EsperaTurno(), [&](const std::string& texto) {
+                    if (!texto.empty()) interfaz_.MostrarEstado(texto, false);
+                    interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
+                    return !parada_ && !SenalRecibida();
+                });
         if (!turno_->Obtenido()) return false;
     }
     try {
@@ -147,6 +148,16 @@ void TDatos::Confirmar(std::size_t& pendientes, std::size_t& confirmados, bool a
     if (IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
     confirmados += pendientes;
     pendientes = 0;
+}
+
+void TDatos::SetEsperaTurno(int segundos) {
+    if (segundos < 1)
+        throw Error("Esperar " + std::to_string(segundos) + " segundos al turno no tiene sentido");
+    esperaTurno_ = segundos;
+}
+
+int TDatos::EsperaTurno() const {
+    return esperaTurno_ > 0 ? esperaTurno_ : Turno::kSegundosPorDefecto;
 }
 
 void TDatos::SetConfirmarCada(int n) {

@@ -75,6 +75,10 @@ public:
     Modo GetModo() const { return modo_; }
     // Commits (retaining) every n records instead of every one; at the end of a run always.
     void SetConfirmarCada(int n);
+    // How long a transfer waits for another one on the same target to end (its turn) before it
+    // gives up with an error naming the other; from 1 second.
+    void SetEsperaTurno(int segundos);
+    int EsperaTurno() const;
 
     // Asks the running transfer to stop after the current record has been committed.
     void SolicitarParada() { parada_ = true; }
@@ -187,6 +191,7 @@ private:
     std::unique_ptr<Turno> turno_; // this connection's turn on the target, while it has one
     Modo modo_ = Modo::Traspaso;
     int confirmarCada_ = 1;
+    int esperaTurno_ = 0; // 0: Turno's own default
     // In a review: the codes seen so far, as written, with the record and the code as read.
     struct CodigoVisto {
         std::size_t posicion;

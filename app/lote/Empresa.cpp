@@ -179,6 +179,7 @@ int EjecutarEmpresa(const Opciones& o) {
                   : o.ensayo ? TDatos::Modo::Ensayo
                              : TDatos::Modo::Traspaso);
     datos.SetConfirmarCada(o.confirmarCada);
+    if (o.esperarTurno > 0) datos.SetEsperaTurno(o.esperarTurno);
     datos.AtenderSenales();
 
     // Each transfer as its button runs it; false when a signal stopped it.

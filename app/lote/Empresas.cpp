@@ -57,6 +57,10 @@ pid_t Lanzar(const std::string& programa, const Opciones& o, const Empresa& e, c
                                      e.destino, "--informe", m.informe};
     if (o.ensayo) args.push_back("--ensayo");
     if (o.revisar) args.push_back("--revisar");
+    if (o.esperarTurno > 0) {
+        args.push_back("--esperar-turno");
+        args.push_back(std::to_string(o.esperarTurno));
+    }
     if (o.confirmarCada != 1) {
         args.push_back("--confirmar-cada");
         args.push_back(std::to_string(o.confirmarCada));
@@ -98,6 +102,8 @@ std::vector<Empresa> LeerEmpresas(const std::string& ruta) {
     std::vector<Empresa> empresas;
     std::string linea;
     for (int n = 1; std::getline(f, linea); ++n) {
+        // A list saved by a Windows editor begins with a byte-order mark.
+        if (n == 1 && linea.rfind("\xEF\xBB\xBF", 0) == 0) linea.erase(0, 3);
         if (!linea.empty() && linea.back() == '\r') linea.pop_back();
         if (linea.find_first_not_of(" \t") == std::string::npos || linea[0] == '#') continue;
         auto tab = linea.find('\t');

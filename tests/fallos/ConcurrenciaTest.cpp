@@ -43,6 +43,46 @@ TEST_F(Concurrencia, TheSecondRunWaitsForTheFirstAndNoCodeIsTwice) {
     Comprobar(base);
 }
 
+// A run that finds the turn taken says so once, waits at most --esperar-turno seconds and then
+// ends naming who holds it; stopped while it waits, it says which table it was waiting for.
+TEST_F(Concurrencia, TheWaitForTheTurnIsToldOnceHasABoundAndCanBeStopped) {
+    std::string base = Remota("orvalia.fdb");
+    EscribirAgentes(origen, kAgentes, "Agente");
+    Proceso primero(Lote(origen, base, "agentes", true));
+    ASSERT_GE(primero.EsperarProgreso(1, 60s), 1u) << primero.Terminar(1s).Todo();
+    primero.Senal(SIGSTOP);
+
+    Proceso::Opciones o = Lote(origen, base);
+    o.argv.insert(o.argv.end(), {"--esperar-turno", "3"});
+    Fin f = Ejecutar(o, 60s);
+    EXPECT_EQ(f.estado, 2) << f.Todo();
+    EXPECT_GE(f.segundos, 3.0) << f.Todo();
+    EXPECT_LT(f.segundos, 20.0) << f.Todo();
+    std::size_t lineas = 0;
+    for (std::size_t p = 0; (p = f.out.find(kEspera, p)) != std::string::npos; ++p)
+        ++lineas;
+    EXPECT_EQ(lineas, 1u) << f.Todo();
+    ASSERT_EQ(f.Errores().size(), 1u) << f.Todo();
+    EXPECT_NE(f.Errores()[0].find("después de esperar 3 segundos a que termine: «AGENTESVENTA»"),
+              std::string::npos)
+        << f.Todo();
+
+    Proceso segundo(Lote(origen, base));
+    ASSERT_TRUE(segundo.EsperarSalida(kEspera, 30s)) << segundo.Terminar(1s).Todo();
+    segundo.Marcar();
+    segundo.Senal(SIGINT);
+    Fin g = segundo.Terminar(30s);
+    primero.Senal(SIGCONT);
+    EXPECT_EQ(g.estado, 130) << g.Todo();
+    EXPECT_LT(g.segundos, 3.0) << g.Todo();
+    EXPECT_NE(g.err.find("Traspaso interrumpido por la señal INT (Ctrl+C) mientras esperaba su "
+                         "turno para escribir en AGENTESVENTA: ningún registro escrito."),
+              std::string::npos)
+        << g.Todo();
+    EXPECT_EQ(primero.Terminar(120s).estado, 0);
+    Comprobar(base);
+}
+
 TEST_F(Concurrencia, TwoRunsStartedAtOnceInsertEachCodeOnce) {
     EscribirAgentes(origen, kAgentes, "Agente");
     for (int vuelta = 0; vuelta < 3; ++vuelta) {
