@@ -17,6 +17,10 @@ struct Caso {
     bool sustituir; // another database put in its place, or the file deleted
 };
 
+void PrintTo(const Caso& c, std::ostream* o) {
+    *o << c.nombre;
+}
+
 class Destino : public Fallo, public ::testing::WithParamInterface<Caso> {};
 
 TEST_P(Destino, ATargetDeletedOrReplacedMidRunEndsWithAnError) {
