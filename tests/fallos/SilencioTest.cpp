@@ -58,6 +58,26 @@ TEST_P(Silencio, ServerFrozenMidRunThenASignalEndsTheRunWithinSeconds) {
     EXPECT_EQ(Contar(base, "select count(distinct CODIGO) from AGENTESVENTA"), filas);
 }
 
+TEST_F(Silencio, ASecondCtrlCGivesUpOnAFrozenServerAtOnce) {
+    Carpeta propia;
+    std::unique_ptr<Servidor> srv = Servidor::Propio(propia.Ruta());
+    std::string base = srv->Ruta(Base("orvalia.fdb"));
+    EscribirAgentes(origen, kAgentes, "Agente");
+    Proceso p(Lote(origen, base, "agentes", true));
+    ASSERT_GE(p.EsperarProgreso(300, 60s), 300u) << p.Terminar(1s).Todo();
+    srv->Congelar();
+    Parado(p);
+    p.Marcar();
+    p.Senal(SIGINT);
+    std::this_thread::sleep_for(500ms);
+    p.Senal(SIGINT);
+    Fin f = p.Terminar(30s);
+    srv->Descongelar();
+    EXPECT_LT(f.segundos, 2.5) << f.Todo();
+    EXPECT_EQ(f.estado, 130) << f.Todo();
+    EXPECT_NE(f.err.find("se ha abandonado la conexión"), std::string::npos) << f.Todo();
+}
+
 INSTANTIATE_TEST_SUITE_P(Senales, Silencio, ::testing::Values(SIGINT, SIGTERM),
                          [](const auto& i) { return i.param == SIGINT ? "INT" : "TERM"; });
 
