@@ -319,7 +319,7 @@ double SourceField::AsFloat() const {
                 used = 0;
             }
             if (!s.empty() && (used != s.size() || !std::isfinite(v)))
-                throw DbfError(t.Place(r, c) + ": «" + s + "» no es un número");
+                throw DbfError(t.Place(r, c) + ": «" + printable::Utf8(s) + "» no es un número");
             return v;
         }
         if (q_.layout_[declared_].kind == FieldKind::Boolean) return t.Logical(r, c) ? 1 : 0;

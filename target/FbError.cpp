@@ -14,6 +14,7 @@ constexpr Codigos kConexionCerrada = {isc_att_shutdown, isc_net_server_shutdown}
 constexpr Codigos kBaseCerrada = {isc_shutdown};
 constexpr Codigos kSoloLectura = {isc_read_only_database, isc_read_only_trans};
 constexpr Codigos kFichero = {isc_io_error, isc_unavailable};
+constexpr Codigos kAbierta = {isc_already_opened};
 constexpr Codigos kNoEsBase = {isc_bad_db_format, isc_wrong_ods};
 constexpr Codigos kUsuario = {isc_login};
 constexpr Codigos kFilaEnUso = {isc_lock_conflict, isc_deadlock, isc_update_conflict,
@@ -38,6 +39,9 @@ constexpr Motivo kMotivos[] = {
     {kBaseCerrada, "La base de datos está cerrada por su administrador."},
     {kSoloLectura, "La base de datos es de solo lectura."},
     {kNoEsBase, "El fichero no es una base de datos que este programa pueda abrir."},
+    {kAbierta, "No se puede usar ahora: la base de datos está abierta por otro programa, que la "
+               "tiene para sí solo (Firebird sin servidor). Ciérrelo, o use la base de datos a "
+               "través de un servidor Firebird (servidor:/ruta/fichero.fdb)."},
     {kFichero, "No se puede leer o escribir el fichero de la base de datos (puede que no exista, "
                "que falte permiso o que el disco esté lleno)."},
     {kUsuario, "La base de datos no admite el usuario o la contraseña."},
@@ -78,13 +82,16 @@ std::string StatusMessage(const ISC_STATUS* status) {
     return texto;
 }
 
-void CheckStatus(const ISC_STATUS* status, const std::string& operacion) {
+void CheckStatus(const ISC_STATUS* status, const std::string& operacion,
+                 const std::string& motivo) {
     if (status[0] != 1 || status[1] == 0) return;
     long sqlcode = isc_sqlcode(status);
     std::vector<long> codes = Codes(status);
     std::string motor = StatusMessage(status);
     if (motor.empty()) motor = "Error " + std::to_string(status[1]) + " de Firebird";
-    std::string mensaje = Encabezado(codes, operacion) + "\n" + motor;
+    std::string mensaje = (motivo.empty() ? Encabezado(codes, operacion)
+                                          : motivo + " No se ha podido " + operacion + ".") +
+                          "\n" + motor;
     throw FbError(mensaje, sqlcode, std::move(codes), operacion);
 }
 

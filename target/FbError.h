@@ -51,8 +51,9 @@ private:
 
 // Throws an FbError built from the status vector when it reports an error. Its message opens
 // with a Spanish sentence saying what failed and where (and why, for the kinds the operator can
-// act on), followed by the engine's own lines.
-void CheckStatus(const ISC_STATUS* status, const std::string& operacion);
+// act on), followed by the engine's own lines. A `motivo` given replaces the sentence of why.
+void CheckStatus(const ISC_STATUS* status, const std::string& operacion,
+                 const std::string& motivo = {});
 
 // The engine's message lines, joined by line breaks.
 std::string StatusMessage(const ISC_STATUS* status);

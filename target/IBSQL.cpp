@@ -7,6 +7,7 @@
 #include "IBDatabase.h"
 #include "IBTransaction.h"
 #include "NamedParams.h"
+#include "TextoVisible.h"
 #include "Win1252.h"
 
 #include <algorithm>
@@ -431,7 +432,7 @@ void IBParam::SetAsString(std::string_view utf8) {
         const Declared& d = prep_->declaredIn[i];
         if ((d.type == SQL_TEXT || d.type == SQL_VARYING) &&
             bytes.size() > static_cast<std::size_t>(d.length))
-            throw ValorNoAdmitido("Parámetro " + name_ + ": el texto «" + std::string(utf8) +
+            throw ValorNoAdmitido("Parámetro " + name_ + ": el texto «" + TextoVisible(utf8) +
                                   "» tiene " + std::to_string(bytes.size()) +
                                   " caracteres y su columna admite " + std::to_string(d.length));
     }
@@ -571,7 +572,7 @@ int32_t IBField::AsInteger() const {
         try {
             return std::stoi(*p);
         } catch (const std::exception&) {
-            throw Error("La columna " + name_ + " tiene el texto «" + *p +
+            throw Error("La columna " + name_ + " tiene el texto «" + TextoVisible(*p) +
                         "», que no es un número");
         }
     }

@@ -5,6 +5,7 @@
 #include "Revision.h"
 #include "SourceQuery.h"
 #include "TDatos.h"
+#include "TextoVisible.h"
 #include "Tratamiento.h"
 
 #include <unordered_map>
@@ -22,7 +23,7 @@ std::optional<int32_t> TDatos::BuscarIdFamilia(const std::string& codigo) {
     Variant v = q.FieldAsVariant("IDFAMILIASARTICULOS");
     if (IsNull(v)) {
         FaltaEnDestino("FAMILIASARTICULOS", Primeros(codigo, 4),
-                       "La familia «" + Primeros(codigo, 4) +
+                       "La familia «" + TextoVisible(Primeros(codigo, 4)) +
                            "» no está en el destino: el artículo quedará sin familia");
         return std::nullopt;
     }
@@ -64,7 +65,7 @@ int32_t TDatos::BuscarIdAgenteVenta(const std::string& codigo) {
                           codigo, "IDAGENTESVENTA");
     if (id == 0 && !codigo.empty())
         FaltaEnDestino("AGENTESVENTA", codigo,
-                       "El agente «" + codigo +
+                       "El agente «" + TextoVisible(codigo) +
                            "» no está en el destino: el cliente quedará sin agente");
     return id;
 }
@@ -73,7 +74,7 @@ int32_t TDatos::FormaPagoODefecto(const std::string& codigo, int32_t defecto) {
     int32_t id = BuscarIdFormaPago(Primeros(codigo, 4));
     if (id == 0 && !codigo.empty())
         FaltaEnDestino("FORMASPAGO", Primeros(codigo, 4),
-                       "La forma de pago «" + Primeros(codigo, 4) +
+                       "La forma de pago «" + TextoVisible(Primeros(codigo, 4)) +
                            "» no está en el destino: se pondrá la de por defecto");
     return id != 0 ? id : defecto;
 }

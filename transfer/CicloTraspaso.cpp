@@ -2,10 +2,12 @@
 // target, update or insert, warn and go on, commit retaining after every record, summarise.
 #include "Destino.h"
 #include "FbError.h"
+#include "NombreTabla.h"
 #include "Revision.h"
 #include "Session.h"
 #include "SourceQuery.h"
 #include "TDatos.h"
+#include "TextoVisible.h"
 #include "Traspaso.h"
 #include "Tratamiento.h"
 #include "Turno.h"
@@ -51,6 +53,7 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     EnMarcha marcha(*this);
     ConfianzaEnTablas confianza(Session1());
     parada_ = false;
+    baseFallida_ = false;
     tablasAvisadas_.clear();
     tablasInformadas_.clear();
     busquedas_->Olvidar();
@@ -75,23 +78,32 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     Conectar();
     ComprobarTablas(t);
     // Not before the connection: the turn is taken on the target, by connection. A run that
-    // writes nothing needs none.
-    std::optional<Turno> turno;
+    // writes nothing needs none. A dry run keeps it until its rollback (Cerrar): the rows it
+    // changed stay locked until then, and another run must wait for the turn, not for them.
+    struct Soltar {
+        TDatos& d;
+        ~Soltar() {
+            if (d.modo_ != Modo::Ensayo || (d.turno_ && !d.turno_->Obtenido())) d.turno_.reset();
+        }
+    } soltar{*this};
     if (tratamiento_->Escribe()) {
-        turno.emplace(IBDatabase1(), t.tabla, [&](const std::string& texto) {
-            interfaz_.MostrarEstado(texto, false);
-            interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
-            return !parada_ && !SenalRecibida();
-        });
-        if (!turno->Obtenido()) return false;
+        if (!turno_)
+            turno_ = std::make_unique<Turno>(
+                IBDatabase1(), t.tabla, EsperaTurno(), [&](const std::string& texto) {
+                    if (!texto.empty()) interfaz_.MostrarEstado(texto, false);
+                    interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
+                    return !parada_ && !SenalRecibida();
+                });
+        if (!turno_->Obtenido()) return false;
     }
     try {
         return Recorrer(t);
     } catch (const FbError& e) {
         // The connection is gone or the database shut: taking the mark back would wait on it
         // for ever; the mark goes with the connection.
-        if (e.AfectaALaBase() && turno) turno->Abandonar();
+        if (e.AfectaALaBase() && turno_) turno_->Abandonar();
         if (e.Cerrada()) AbandonarConexion();
+        baseFallida_ = baseFallida_ || e.AfectaALaBase();
         throw;
     }
 }
@@ -133,6 +145,8 @@ bool TDatos::Recorrer(const Traspaso& t) {
     }
     std::size_t total = q.RowCount();
     q.Close();
+    // A target deleted or replaced under the run took every row written since: no success then.
+    IBDatabase1().ComprobarFichero();
     tratamiento_->Terminar(t, total);
     return true;
 }
@@ -149,6 +163,16 @@ void TDatos::Confirmar(std::size_t& pendientes, std::size_t& confirmados, bool a
     if (IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
     confirmados += pendientes;
     pendientes = 0;
+}
+
+void TDatos::SetEsperaTurno(int segundos) {
+    if (segundos < 1)
+        throw Error("Esperar " + std::to_string(segundos) + " segundos al turno no tiene sentido");
+    esperaTurno_ = segundos;
+}
+
+int TDatos::EsperaTurno() const {
+    return esperaTurno_ > 0 ? esperaTurno_ : Turno::kSegundosPorDefecto;
 }
 
 void TDatos::SetConfirmarCada(int n, std::chrono::milliseconds plazo) {
@@ -176,12 +200,19 @@ bool TDatos::Registro(const Traspaso& t, const Campos& campos) {
 void TDatos::Detenido(const Traspaso& t, std::size_t& pendientes, std::size_t& confirmados) {
     const RegistroEnCurso& r = registro_;
     auto contexto = [&] {
+        // Cut off a server that did not answer, the record in progress may have been committed
+        // or not: the count is what is known.
+        const bool cortada = IBDatabase1().Cortada();
         return "El traspaso a " + t.tabla + " se ha detenido en el registro " +
-               std::to_string(r.posicion) + " de " + std::to_string(r.total) + " de " + r.consulta +
-               (r.codigo.empty() ? "" : " (código «" + r.codigo + "»)") + "; " +
-               std::to_string(confirmados) +
-               (confirmados == 1 ? " registro anterior quedó confirmado"
-                                 : " registros anteriores quedaron confirmados") +
+               std::to_string(r.posicion) + " de " + std::to_string(r.total) + " de " +
+               NombreDeTabla(*t.consulta) +
+               (r.codigo.empty() ? "" : " (código «" + TextoVisible(r.codigo) + "»)") +
+               "; hasta él, " + std::to_string(confirmados) +
+               (confirmados == 1 ? " registro confirmado" : " registros confirmados") +
+               (cortada ? ", que se sepa: el servidor no respondía y se ha abandonado la "
+                          "conexión, así que del registro en curso no se sabe si quedó "
+                          "confirmado"
+                        : "") +
                ".\n";
     };
     // Whole records not yet committed (with grouped commits) are committed before the error

@@ -3,6 +3,7 @@
 #include "Destino.h"
 #include "FbError.h"
 #include "TDatos.h"
+#include "TextoVisible.h"
 
 void Revision::Empezar(const Traspaso&) {
     vistos_.clear();
@@ -57,12 +58,12 @@ void Revision::RevisarCodigo(const Traspaso& t, const Campos& c, const std::stri
     if (nuevo) return;
     const CodigoVisto& antes = visto->second;
     if (antes.leido == leido)
-        Avisar("El código «" + leido + "» ya está en el registro " +
+        Avisar("El código «" + TextoVisible(leido) + "» ya está en el registro " +
                std::to_string(antes.posicion) + ": este registro actualizará lo que aquel escriba");
     else
-        Avisar("El código «" + leido + "» se escribe «" + codigo + "», igual que el «" +
-               antes.leido + "» del registro " + std::to_string(antes.posicion) +
-               ": los dos acabarán en una sola fila");
+        Avisar("El código «" + TextoVisible(leido) + "» se escribe «" + TextoVisible(codigo) +
+               "», igual que el «" + TextoVisible(antes.leido) + "» del registro " +
+               std::to_string(antes.posicion) + ": los dos acabarán en una sola fila");
 }
 
 void Revision::FaltaEnDestino(const std::string& tabla, const std::string& codigo,

@@ -8,6 +8,8 @@
 #include "SourceQuery.h"
 #include "Traspasos.h"
 #include "Tratamiento.h"
+#include "Turno.h"
+#include "Vigia.h"
 
 TDatos::TDatos(Interfaz& interfaz)
     : interfaz_(interfaz),
@@ -31,11 +33,13 @@ TDatos::TDatos(Interfaz& interfaz)
 }
 
 TDatos::~TDatos() {
+    DejarDeAtenderSenales();
     DataSource1.AlCambiar = nullptr; // whoever followed it may be gone already
     DataSource1.SetDataSet(nullptr);
     try {
         IBQueryFamiliasArticulos().Close();
         if (IBTransaction1().InTransaction()) IBTransaction1().Rollback();
+        turno_.reset();
         IBDatabase1().Close();
     } catch (...) {
         // The connection's own destructor releases what is left; nothing to report to.
@@ -55,6 +59,7 @@ const std::string& TDatos::RutaDestino() const {
 }
 
 void TDatos::Cerrar() {
+    vigia::Plazo plazo(SenalRecibida() ? vigia::kCierreTrasSenal : vigia::kCierre);
     // A connection the server has shut is let go without a commit that would never be answered.
     try {
         IBDatabase1().Comprobar();
@@ -64,14 +69,28 @@ void TDatos::Cerrar() {
             conexionPerdida_ = true;
         }
     }
-    // A dry run or a review leaves the target as it was.
+    if (IBDatabase1().Cortada()) {
+        // The server did not answer in time: nothing more is asked of it.
+        if (turno_) turno_->Abandonar();
+        turno_.reset();
+        AbandonarConexion();
+        origen_->EliminarAlias();
+        if (!conexionPerdida_)
+            throw Error("Se ha abandonado la conexión con " + RutaDestino() +
+                        " sin confirmar ni desconectar, porque el servidor no respondía; lo que "
+                        "no estuviera confirmado lo deshace el servidor.");
+        return;
+    }
+    // A dry run or a review leaves the target as it was; a dry run gives its turn back only
+    // then, its locks gone.
     if (modo_ != Modo::Traspaso && IBTransaction1().InTransaction()) IBTransaction1().Rollback();
-    // Closing commits the transaction first; after a lost link that fails once more, and the
-    // operator has been told already.
+    turno_.reset();
+    // Closing commits the transaction first; after a run that the database itself stopped (a
+    // lost link, a full disk) that fails once more, and the operator has been told already.
     try {
         if (IBDatabase1().Connected()) IBDatabase1().Close();
     } catch (const FbError& e) {
-        if (!(conexionPerdida_ && e.ConexionPerdida())) throw;
+        if (!((conexionPerdida_ || baseFallida_) && e.AfectaALaBase())) throw;
     }
     origen_->EliminarAlias();
 }
@@ -86,7 +105,7 @@ void TDatos::AbandonarConexion() {
 }
 
 bool TDatos::HayConexionesAbandonadas() {
-    return conexionesAbandonadas;
+    return conexionesAbandonadas || IBDatabase::HayAbandonadas();
 }
 
 void TDatos::CancelarOperacion() noexcept {

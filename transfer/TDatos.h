@@ -5,6 +5,7 @@
 #include "DataSource.h"
 #include "Interfaz.h"
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -50,6 +51,8 @@ struct TraspasoOfrecido {
 const std::vector<TraspasoOfrecido>& TraspasosOfrecidos();
 // The one of that name; throws Error naming the ones there are.
 const TraspasoOfrecido& TraspasoDeNombre(const std::string& nombre);
+class Campos;
+class Turno;
 
 class TDatos {
 public:
@@ -65,6 +68,15 @@ public:
     // The target database: a file path, or server:path. Another path while connected is refused.
     void SetRutaDestino(const std::string& ruta);
     const std::string& RutaDestino() const;
+    // The file a target name points to: the name itself, or the path after "servidor:" for a
+    // server; whether a server has it, and whether it is on this machine (in process, or a
+    // server reached through loopback or this machine's own name).
+    struct FicheroDestino {
+        std::string ruta;
+        bool servidor = false;
+        bool enEstaMaquina = true;
+    };
+    static FicheroDestino FicheroDelDestino(const std::string& destino);
 
     // The query the window's grid follows.
     FuenteDatos DataSource1;
@@ -106,6 +118,10 @@ public:
     // not committed has waited `plazo` (zero: no such bound); at the end of a run always. Each
     // record still succeeds or fails on its own.
     void SetConfirmarCada(int n, std::chrono::milliseconds plazo = std::chrono::milliseconds{0});
+    // How long a transfer waits for another one on the same target to end (its turn) before it
+    // gives up with an error naming the other; from 1 second.
+    void SetEsperaTurno(int segundos);
+    int EsperaTurno() const;
 
     // Asks the running transfer to stop after the current record has been committed.
     void SolicitarParada() { parada_ = true; }
@@ -126,15 +142,21 @@ public:
         TDatos& d_;
     };
 
-    // The closing steps: commit an active transaction, disconnect, delete the alias.
+    // The closing steps: commit an active transaction, disconnect, delete the alias. A server
+    // that does not answer within a bound has its connection given up (an Error says so).
     void Cerrar();
 
-    // SIGINT and SIGTERM stop a running transfer after its current record, or, when it is stuck
-    // in a call to the target, cancel that call a few seconds later. Called once by a program,
-    // before its first connection; the front end asks SenalRecibida() to close itself.
+    // SIGINT, SIGTERM and SIGHUP stop a running transfer after its current record; when it is
+    // stuck in a call to the target, that call is cancelled a few seconds later, and if the
+    // server does not answer even that, the connection is given up (ConexionCortada). SIGPIPE is
+    // ignored. Called once by a program, before its first connection; the front end asks
+    // SenalRecibida() to close itself.
     void AtenderSenales();
     static int SenalRecibida(); // the signal's number, 0 when none came
     static void SenalAtendida();
+    // Whether a connection was given up because its server did not answer: what the last record
+    // in progress left is then not known, and the server undoes whatever was not committed.
+    static bool ConexionCortada();
 
     // Whether a connection that the server shut was let go without the library's knowledge
     // (a call on it could wait for ever). The library's own clean-up at exit then crashes on
@@ -177,6 +199,7 @@ private:
     friend class ModoEscritura;
     friend class ModoComparacion;
     void AbandonarConexion();
+    void DejarDeAtenderSenales() noexcept;
     bool EjecutarTraspaso(const Traspaso& t);
     bool Recorrer(const Traspaso& t);
     bool Registro(const Traspaso& t, const Campos& campos);
@@ -211,16 +234,19 @@ private:
     std::unique_ptr<Busquedas> busquedas_; // the mappings' lookups, answered by this module
     std::unique_ptr<Enlazador> enlazar_;   // binds the mappings' values by position
     bool parada_ = false;
-    int enMarcha_ = 0;
+    std::atomic<int> enMarcha_{0};           // read by the thread that watches for a silent server
     RegistroEnCurso registro_;               // the record in progress, for warnings
     std::set<std::string> tablasAvisadas_;   // side tables whose failure this run has shown
     std::set<std::string> tablasInformadas_; // tables whose page this run has told
     bool conexionPerdida_ = false;           // a run ended because the link went
+    bool baseFallida_ = false;     // the last run ended because the database could take no more
+    std::unique_ptr<Turno> turno_; // this connection's turn on the target, while it has one
     Modo modo_ = Modo::Traspaso;
     bool soloCambios_ = false;
     int confirmarCada_ = 1;
     std::chrono::milliseconds plazoConfirmar_{0};
     std::chrono::steady_clock::time_point primeroPendiente_; // the oldest record not committed
+    int esperaTurno_ = 0; // 0: Turno's own default
     Tratamiento* tratamiento_ = nullptr; // what the running transfer does with each record
     // The review keeps, from one transfer to the next, the codes each table would receive.
     std::unique_ptr<Revision> revision_;

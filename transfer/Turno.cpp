@@ -1,8 +1,10 @@
 #include "Turno.h"
 
+#include "Error.h"
 #include "IBDatabase.h"
 #include "IBSQL.h"
 #include "IBTransaction.h"
+#include "TextoVisible.h"
 
 #include <chrono>
 #include <random>
@@ -34,9 +36,9 @@ void EnTransaccion(IBDatabase& db, const char* texto, const std::string& tabla,
         s.ExecQuery();
         if (fila) {
             *fila = s.Eof() ? std::string()
-                            : "«" + s.FieldByName("TABLA").AsString() + "» desde " +
-                                  s.FieldByName("PROCESO").AsString() + " (" +
-                                  s.FieldByName("DIRECCION").AsString() + ")";
+                            : "«" + TextoVisible(s.FieldByName("TABLA").AsString()) + "» desde " +
+                                  TextoVisible(s.FieldByName("PROCESO").AsString()) + " (" +
+                                  TextoVisible(s.FieldByName("DIRECCION").AsString()) + ")";
         }
         s.Close();
     }
@@ -45,10 +47,14 @@ void EnTransaccion(IBDatabase& db, const char* texto, const std::string& tabla,
 
 } // namespace
 
-Turno::Turno(IBDatabase& db, const std::string& tabla,
+Turno::Turno(IBDatabase& db, const std::string& tabla, int segundos,
              const std::function<bool(const std::string&)>& esperando)
     : db_(db) {
+    using Reloj = std::chrono::steady_clock;
     std::mt19937 azar(std::random_device{}());
+    const auto inicio = Reloj::now();
+    std::string dicho;
+    Reloj::time_point dichoEn;
     for (;;) {
         EnTransaccion(db_, kMarcar, tabla);
         std::string otro;
@@ -59,13 +65,27 @@ Turno::Turno(IBDatabase& db, const std::string& tabla,
         }
         // Both may have marked at once: both step back, for a random while, and look again.
         EnTransaccion(db_, kQuitar, "");
-        auto hasta =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(500 + azar() % 1000);
+        auto hasta = Reloj::now() + std::chrono::milliseconds(500 + azar() % 1000);
         do {
-            if (!esperando("Esperando a que termine otro traspaso en esta base de datos: " + otro))
-                return;
+            const auto ahora = Reloj::now();
+            const auto pasados = std::chrono::duration_cast<std::chrono::seconds>(ahora - inicio);
+            if (pasados.count() >= segundos)
+                throw Error("Otro traspaso sigue en marcha en esta base de datos después de "
+                            "esperar " +
+                            std::to_string(segundos) + " segundos a que termine: " + otro +
+                            ". No se ha escrito nada; vuelva a intentarlo cuando haya terminado.");
+            std::string texto;
+            if (otro != dicho || ahora - dichoEn >= kAvisoCada) {
+                texto = "Esperando a que termine otro traspaso en esta base de datos: " + otro +
+                        (dicho.empty() ? "; como mucho " + std::to_string(segundos) + " segundos"
+                                       : "; " + std::to_string(pasados.count()) + " de " +
+                                             std::to_string(segundos) + " segundos");
+                dicho = otro;
+                dichoEn = ahora;
+            }
+            if (!esperando(texto)) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        } while (std::chrono::steady_clock::now() < hasta);
+        } while (Reloj::now() < hasta);
     }
 }
 

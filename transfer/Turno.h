@@ -4,6 +4,7 @@
 // codes to stop them. Each transfer marks its connection with a session variable and looks for
 // another connection so marked; when it finds one it takes its mark back, waits a while and
 // tries again. Marks vanish with their connection, so a process that dies leaves none.
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -11,10 +12,14 @@ class IBDatabase;
 
 class Turno {
 public:
-    // `esperando` is called with a text for the operator while another transfer runs, and
-    // again every few tenths of a second; it returns false to give up.
-    Turno(IBDatabase& db, const std::string& tabla,
+    // While another transfer runs, `esperando` is called every tenth of a second or so; it
+    // returns false to give up. Its text is empty, but for a line for the operator: when the
+    // wait begins, when another transfer holds the turn, and every kAvisoCada while it lasts.
+    // After `segundos` of waiting an Error names who holds the turn; nothing was written.
+    Turno(IBDatabase& db, const std::string& tabla, int segundos,
           const std::function<bool(const std::string&)>& esperando);
+    static constexpr int kSegundosPorDefecto = 300;
+    static constexpr std::chrono::seconds kAvisoCada{30};
     ~Turno(); // takes the mark back; never throws
     Turno(const Turno&) = delete;
     Turno& operator=(const Turno&) = delete;

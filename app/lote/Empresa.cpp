@@ -1,9 +1,13 @@
 #include "Empresa.h"
 
+#include "Empresas.h"
 #include "Informe.h"
+#include "RutaInforme.h"
 #include "TDatos.h"
+#include "TextoVisible.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -24,25 +28,27 @@ public:
 
     void MostrarEstado(const std::string& texto, bool) override {
         BorrarBarra();
-        std::printf("%s\n", texto.c_str());
+        std::printf("%s\n", MensajeVisible(texto).c_str());
         std::fflush(stdout);
     }
 
     void Aviso(const std::string& texto, const RegistroEnCurso& r) override {
         BorrarBarra();
         ++avisos_;
-        std::fprintf(stderr, "Aviso: %s: %s\n", Donde(r).c_str(), texto.c_str());
+        std::fprintf(stderr, "Aviso: %s: %s\n", Donde(r).c_str(), MensajeVisible(texto).c_str());
         if (actual_) actual_->avisos.push_back(ClasificarAviso(texto, r));
     }
 
     void Tabla(const InfoTabla& t) override {
+        ficheros_[t.consulta] = t.fichero;
         BorrarBarra();
-        std::printf("%s: %s\n", t.fichero.c_str(), t.razon.c_str());
+        std::printf("%s: %s\n", TextoVisible(t.fichero).c_str(), MensajeVisible(t.razon).c_str());
         std::fflush(stdout);
         if (actual_) actual_->tablas.push_back(t);
     }
 
     void AtenderMensajes(const RegistroEnCurso& r) override {
+        esperando_ = r.posicion == 0;
         if (r.posicion == 0) return; // waiting for another transfer's turn
         if (actual_) actual_->registros = r.posicion;
         ultimo_ = r;
@@ -60,6 +66,8 @@ public:
     // The transfer the next reports belong to.
     void Empieza(TraspasoInforme& t) {
         actual_ = &t;
+        ultimo_ = RegistroEnCurso{};
+        esperando_ = false;
         inicio_ = ultimaLinea_ = Reloj::now();
     }
     void Termina() {
@@ -73,7 +81,7 @@ public:
         if (r.posicion == 0) return r.consulta;
         std::string t = r.consulta + ", registro " + std::to_string(r.posicion) + " de " +
                         std::to_string(r.total);
-        if (!r.codigo.empty()) t += ", código «" + r.codigo + "»";
+        if (!r.codigo.empty()) t += ", código «" + TextoVisible(r.codigo) + "»";
         return t;
     }
     void BorrarBarra() {
@@ -83,6 +91,12 @@ public:
     }
     int Avisos() const { return avisos_; }
     const RegistroEnCurso& Ultimo() const { return ultimo_; }
+    bool EsperandoTurno() const { return esperando_; }
+    // The file a query reads, as the operator knows it ("agentes.dbf" for qAgentesVenta).
+    std::string Fichero(const std::string& consulta) const {
+        auto it = ficheros_.find(consulta);
+        return it == ficheros_.end() ? consulta : it->second;
+    }
 
 private:
     double Ritmo(const RegistroEnCurso& r, Reloj::time_point ahora) const {
@@ -107,8 +121,36 @@ private:
     int avisos_ = 0;
     TraspasoInforme* actual_ = nullptr;
     RegistroEnCurso ultimo_;
+    bool esperando_ = false; // the transfer waits for its turn on the target
+    std::map<std::string, std::string> ficheros_;
     Reloj::time_point inicio_ = Reloj::now(), ultimaLinea_ = Reloj::now();
 };
+
+// "64 registros confirmados", or walked only, in a dry run or a review.
+std::string Registros(std::size_t n, const Opciones& o) {
+    const bool uno = n == 1;
+    return std::to_string(n) + (uno ? " registro " : " registros ") +
+           (o.ensayo || o.revisar ? (uno ? "recorrido, nada escrito" : "recorridos, nada escrito")
+                                  : (uno ? "confirmado" : "confirmados"));
+}
+
+std::string NombreSenal(int s) {
+    return s == SIGINT    ? "INT (Ctrl+C)"
+           : s == SIGHUP  ? "HUP (se ha cerrado el terminal)"
+           : s == SIGTERM ? "TERM"
+                          : std::to_string(s);
+}
+
+// The target table of each transfer, for a stop that came before its first record.
+const char* TablaDestino(const std::string& traspaso) {
+    static const std::map<std::string, const char*> kTablas = {{"familias", "FAMILIASARTICULOS"},
+                                                               {"articulos", "ARTICULOS"},
+                                                               {"clientes", "CLIENTES"},
+                                                               {"proveedores", "PROVEEDORES"},
+                                                               {"agentes", "AGENTESVENTA"}};
+    auto it = kTablas.find(traspaso);
+    return it == kTablas.end() ? "" : it->second;
+}
 
 const char* NombreModo(const Opciones& o) {
     return o.revisar ? "revision" : o.ensayo ? "ensayo" : "traspaso";
@@ -117,6 +159,14 @@ const char* NombreModo(const Opciones& o) {
 } // namespace
 
 int EjecutarEmpresa(const Opciones& o) {
+    if (!o.informe.empty()) {
+        try {
+            ComprobarRutaInforme(o.informe, {Empresa{o.origen, o.destino, 0}});
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "Error: %s\n", MensajeVisible(e.what()).c_str());
+            return 2;
+        }
+    }
     Informe informe;
     informe.version = TM_VERSION;
     informe.origen = o.origen;
@@ -129,6 +179,7 @@ int EjecutarEmpresa(const Opciones& o) {
                   : o.ensayo ? TDatos::Modo::Ensayo
                              : TDatos::Modo::Traspaso);
     datos.SetConfirmarCada(o.confirmarCada);
+    if (o.esperarTurno > 0) datos.SetEsperaTurno(o.esperarTurno);
     datos.AtenderSenales();
 
     // Each transfer as its button runs it; false when a signal stopped it.
@@ -166,19 +217,39 @@ int EjecutarEmpresa(const Opciones& o) {
         for (const std::string& t : o.traspasos) {
             datos.SetRutaDestino(o.destino);
             if (!traspasos.at(t)()) {
-                std::fprintf(stderr,
-                             "Traspaso interrumpido en %s después de confirmar %zu registros.\n",
-                             interfaz.Ultimo().consulta.c_str(), interfaz.Ultimo().posicion);
-                informe.error = "Interrumpido por una señal";
-                estado = 128 + TDatos::SenalRecibida();
+                const int senal = TDatos::SenalRecibida();
+                const RegistroEnCurso& u = interfaz.Ultimo();
+                std::string donde;
+                if (u.posicion > 0)
+                    donde = "en el registro " + std::to_string(u.posicion) + " de " +
+                            std::to_string(u.total) + " de " + interfaz.Fichero(u.consulta) +
+                            "; hasta él, " + Registros(u.posicion, o);
+                else
+                    donde = std::string(interfaz.EsperandoTurno()
+                                            ? "mientras esperaba su turno para escribir en "
+                                            : "antes de empezar a escribir en ") +
+                            TablaDestino(informe.traspasos.back().nombre) +
+                            ": ningún registro escrito";
+                std::fprintf(stderr, "Traspaso interrumpido por la señal %s %s.\n",
+                             NombreSenal(senal).c_str(), donde.c_str());
+                informe.error = "Interrumpido por la señal " + NombreSenal(senal) + " " + donde;
+                estado = 128 + senal;
                 todos = false;
                 break;
             }
         }
     } catch (const std::exception& e) {
         interfaz.Termina();
-        std::fprintf(stderr, "Error: %s\n", e.what());
+        std::fprintf(stderr, "Error: %s\n", MensajeVisible(e.what()).c_str());
         informe.error = e.what();
+        if (TDatos::ConexionCortada() &&
+            std::string(e.what()).find("abandonado la conexión") == std::string::npos) {
+            const char* abandono =
+                "El servidor de la base de datos no respondía: se ha abandonado la conexión. Lo "
+                "que no estaba confirmado lo deshace el servidor.";
+            std::fprintf(stderr, "%s\n", abandono);
+            informe.error += std::string("\n") + abandono;
+        }
         // A call cancelled because of a signal is the signal's stop, not a failure.
         estado = TDatos::SenalRecibida() ? 128 + TDatos::SenalRecibida() : 2;
         todos = false;
@@ -186,7 +257,7 @@ int EjecutarEmpresa(const Opciones& o) {
     try {
         datos.Cerrar();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Error al cerrar: %s\n", e.what());
+        std::fprintf(stderr, "Error al cerrar: %s\n", MensajeVisible(e.what()).c_str());
         if (informe.error.empty()) informe.error = e.what();
         if (estado < 2) estado = 2;
     }
@@ -202,7 +273,7 @@ int EjecutarEmpresa(const Opciones& o) {
         try {
             informe.Escribir(o.informe);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "Error: %s\n", e.what());
+            std::fprintf(stderr, "Error: %s\n", MensajeVisible(e.what()).c_str());
             if (estado < 2) estado = 2;
         }
     }

@@ -1,6 +1,7 @@
 #include "Informe.h"
 
 #include "Error.h"
+#include "RutaInforme.h"
 
 #include <nlohmann/json.hpp>
 
@@ -84,10 +85,7 @@ void Informe::Escribir(const std::string& ruta) const {
                                     {"mensaje", a.mensaje}});
         j["traspasos"].push_back(jt);
     }
-    std::ofstream f(ruta, std::ios::trunc);
-    f << j.dump(2) << '\n';
-    f.close();
-    if (!f) throw Error("No se ha podido escribir el informe " + ruta);
+    EscribirInforme(ruta, j.dump(2) + "\n");
 }
 
 Informe Informe::Leer(const std::string& ruta) {

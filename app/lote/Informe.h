@@ -32,7 +32,7 @@ struct Informe {
     std::string error; // what ended the run early; empty when nothing did
     std::vector<TraspasoInforme> traspasos;
 
-    // Writes the report; throws Error naming the file when it cannot.
+    // Writes the report (see EscribirInforme); throws Error naming the file when it cannot.
     void Escribir(const std::string& ruta) const;
     // Reads one that Escribir wrote (a company's report, for the summary of many).
     static Informe Leer(const std::string& ruta);

@@ -35,6 +35,9 @@ const char* const kAyuda =
     "  --confirmar-cada N  confirma cada N registros en vez de cada uno: mucho más rápido en\n"
     "                      migraciones grandes; a cambio, si el programa muere, se pierden los\n"
     "                      últimos N-1 registros, que una nueva pasada vuelve a traspasar\n"
+    "  --esperar-turno SEGUNDOS  si otro traspaso escribe en la misma base de datos, espera a\n"
+    "                      que termine como mucho SEGUNDOS (300 si no se dice) y, si no ha\n"
+    "                      terminado, acaba con estado 2 diciendo quién lo tiene\n"
     "  --empresas LISTA    un fichero de líneas ORIGEN<tab>DESTINO (una empresa por línea, # para\n"
     "                      comentarios): traspasa cada empresa con su propia conexión y resumen;\n"
     "                      un fallo de una no detiene las demás; al final, una tabla resumen\n"
@@ -98,6 +101,8 @@ Opciones LeerOpciones(int argc, char** argv) {
             o.informe = valor("--informe");
         } else if (es("--empresas")) {
             o.empresas = valor("--empresas");
+        } else if (es("--esperar-turno")) {
+            o.esperarTurno = Entero("--esperar-turno", valor("--esperar-turno"), 1);
         } else if (es("--confirmar-cada")) {
             o.confirmarCada = Entero("--confirmar-cada", valor("--confirmar-cada"), 1);
         } else if (a == "-j" || a.rfind("-j", 0) == 0) {

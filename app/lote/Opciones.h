@@ -12,6 +12,7 @@ struct Opciones {
     std::string informe;  // JSON report to write; empty for none
     std::string empresas; // a list of companies, one "ORIGEN<TAB>DESTINO" a line
     int trabajos = 1;     // companies at once
+    int esperarTurno = 0; // seconds to wait for another run on the same target; 0: the default
     bool ayuda = false, version = false;
 };
 

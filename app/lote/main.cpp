@@ -3,7 +3,9 @@
 #include "Empresas.h"
 #include "Opciones.h"
 #include "TDatos.h"
+#include "TextoVisible.h"
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <unistd.h>
@@ -13,13 +15,16 @@
 #endif
 
 int main(int argc, char** argv) {
+    // A closed standard output (a pipe into `head`, a terminal gone) ends nothing: what would
+    // have been written there is dropped.
+    std::signal(SIGPIPE, SIG_IGN);
     Opciones o;
     try {
         o = LeerOpciones(argc, argv);
     } catch (const std::exception& e) {
         std::fprintf(stderr,
                      "traspaso-maestros-lote: %s\nPruebe «traspaso-maestros-lote --help».\n",
-                     e.what());
+                     MensajeVisible(e.what()).c_str());
         return 2;
     }
     if (o.ayuda) {
@@ -41,7 +46,7 @@ int main(int argc, char** argv) {
     try {
         return EjecutarEmpresas(o, std::filesystem::read_symlink("/proc/self/exe").string());
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Error: %s\n", e.what());
+        std::fprintf(stderr, "Error: %s\n", MensajeVisible(e.what()).c_str());
         return 2;
     }
 }

@@ -8,10 +8,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
+#include <poll.h>
 #include <stdexcept>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -104,6 +107,19 @@ Carpeta::Carpeta() {
 Carpeta::~Carpeta() {
     std::error_code ec;
     fs::remove_all(ruta_, ec);
+}
+
+DiscoPequeno::DiscoPequeno(const std::string& ruta, std::uintmax_t bytes) : ruta_(ruta) {
+    fs::create_directory(ruta_);
+    std::string opciones = "size=" + std::to_string(bytes);
+    if (mount("tmpfs", ruta_.c_str(), "tmpfs", 0, opciones.c_str()) == 0)
+        montado_ = true;
+    else
+        error_ = std::strerror(errno);
+}
+
+DiscoPequeno::~DiscoPequeno() {
+    if (montado_) umount2(ruta_.c_str(), MNT_DETACH);
 }
 
 // ---- the server ----
@@ -199,8 +215,52 @@ Servidor::~Servidor() {
     }
 }
 
+void Servidor::Congelar() {
+    if (pid_ > 0) kill(pid_, SIGSTOP);
+}
+
+void Servidor::Descongelar() {
+    if (pid_ > 0) kill(pid_, SIGCONT);
+}
+
 std::string Servidor::Ruta(const std::string& fichero) const {
     return "localhost/" + std::to_string(puerto_) + ":" + fichero;
+}
+
+// ---- a socket that never answers ----
+
+Mudo::Mudo() {
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        listen(fd_, 16) != 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n) != 0)
+        throw std::runtime_error("no se puede escuchar en loopback");
+    puerto_ = ntohs(a.sin_port);
+    hilo_ = std::thread([this] {
+        while (!fin_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            int c = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (c < 0) continue;
+            conexiones_.push_back(c); // held open, never read or written
+            ++aceptadas_;
+        }
+    });
+}
+
+Mudo::~Mudo() {
+    fin_ = true;
+    hilo_.join();
+    for (int c : conexiones_)
+        close(c);
+    close(fd_);
+}
+
+std::string Mudo::Ruta(const std::string& fichero) const {
+    return "127.0.0.1/" + std::to_string(puerto_) + ":" + fichero;
 }
 
 // ---- source tables ----
@@ -240,6 +300,18 @@ void EscribirClientes(const std::string& carpeta, std::size_t n, const std::stri
             {{"CCODCLI", c}, {"CNOMCLI", nombre + " " + c}, {"CNBRBCO", banco + " " + c}});
     }
     WriteFacturaPlusTable(carpeta, "clientes", filas);
+}
+
+void EscribirArticulos(const std::string& carpeta, std::size_t n) {
+    WriteFacturaPlusTable(carpeta, "familias", {{{"CCODFAM", "FAMI"}, {"CNOMFAM", "Familia"}}});
+    std::vector<Fila> filas;
+    for (std::size_t i = 0; i < n; ++i)
+        filas.push_back({{"CREF", "A" + std::to_string(10000 + i)},
+                         {"CDETALLE", "Artículo " + std::to_string(i)},
+                         {"CCODFAM", "FAMI"}});
+    WriteFacturaPlusTable(carpeta, "articulo", filas);
+    WriteFacturaPlusTable(carpeta, "stocks", {});
+    WriteFacturaPlusTable(carpeta, "Artcom", {});
 }
 
 // ---- the batch program ----
@@ -367,8 +439,7 @@ long NumeroTras(const std::string& texto, const std::string& antes) {
 }
 
 long ConfirmadosSegunElError(const std::string& texto) {
-    for (const char* cola :
-         {" registros anteriores quedaron confirmados", " registro anterior quedó confirmado"}) {
+    for (const char* cola : {" registros confirmados", " registro confirmado"}) {
         std::size_t p = texto.find(cola);
         if (p == std::string::npos) continue;
         std::size_t inicio = p;

@@ -10,11 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -35,6 +37,23 @@ private:
     std::string ruta_;
 };
 
+// A small memory file system of its own, mounted for one test (root with CAP_SYS_ADMIN only;
+// Montado() says whether it could be).
+class DiscoPequeno {
+public:
+    DiscoPequeno(const std::string& ruta, std::uintmax_t bytes);
+    ~DiscoPequeno();
+    DiscoPequeno(const DiscoPequeno&) = delete;
+    DiscoPequeno& operator=(const DiscoPequeno&) = delete;
+    bool Montado() const { return montado_; }
+    const std::string& Error() const { return error_; }
+
+private:
+    std::string ruta_;
+    bool montado_ = false;
+    std::string error_;
+};
+
 // A Firebird 3 server on loopback with its own port, configuration, security database and lock
 // folder (tests/fallos/servidor makes them).
 class Servidor {
@@ -51,6 +70,9 @@ public:
     pid_t Pid() const { return pid_; }
     // SIGKILL, as a crash or the OOM killer does; returns once the process is gone.
     void Matar();
+    // SIGSTOP and SIGCONT: a server that stops answering, its connections open, and comes back.
+    void Congelar();
+    void Descongelar();
     // Starts it again (a server of the test's own), on the same port when it is free.
     void Arrancar();
 
@@ -62,6 +84,27 @@ private:
     pid_t pid_ = -1;
 };
 
+// A socket on loopback that accepts every connection and never answers: a server hung, or
+// something else listening on Firebird's port. Stops with the object.
+class Mudo {
+public:
+    Mudo();
+    ~Mudo();
+    Mudo(const Mudo&) = delete;
+    Mudo& operator=(const Mudo&) = delete;
+    int Puerto() const { return puerto_; }
+    std::string Ruta(const std::string& fichero) const; // 127.0.0.1/PORT:fichero
+    int Aceptadas() const { return aceptadas_; }
+
+private:
+    int fd_ = -1;
+    int puerto_ = 0;
+    std::atomic<int> aceptadas_{0};
+    std::atomic<bool> fin_{false};
+    std::vector<int> conexiones_;
+    std::thread hilo_;
+};
+
 // Source tables: `n` agents whose codes follow the record order (Codigo(0) is record 1), each
 // named "<nombre> <code>".
 std::string Codigo(std::size_t i);
@@ -70,6 +113,9 @@ void EscribirAgentes(const std::string& carpeta, std::size_t n, const std::strin
 std::string CodigoCliente(std::size_t i);
 void EscribirClientes(const std::string& carpeta, std::size_t n, const std::string& nombre,
                       const std::string& banco);
+
+// `n` articles of one family, with the side tables they are read with (empty).
+void EscribirArticulos(const std::string& carpeta, std::size_t n);
 
 // The batch program on `origen` and `destino`, with more arguments after the transfers.
 Proceso::Opciones Lote(const std::string& origen, const std::string& destino,
@@ -123,8 +169,8 @@ bool SentenciaEnCurso(const std::string& base, pid_t pid, const std::string& ini
 
 // A number that follows `antes` in `texto`, or -1.
 long NumeroTras(const std::string& texto, const std::string& antes);
-// The records an error says were committed before it stopped ("...; N registros anteriores
-// quedaron confirmados"), or -1.
+// The records an error says were committed before it stopped ("...; hasta él, N registros
+// confirmados"), or -1.
 long ConfirmadosSegunElError(const std::string& texto);
 
 // A folder of source tables and fresh target databases under one temporary folder, through

@@ -13,29 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A small memory file system of its own, mounted for one test.
-class DiscoPequeno {
-public:
-    DiscoPequeno(const std::string& ruta, std::uintmax_t bytes) : ruta_(ruta) {
-        fs::create_directory(ruta_);
-        std::string opciones = "size=" + std::to_string(bytes);
-        if (mount("tmpfs", ruta_.c_str(), "tmpfs", 0, opciones.c_str()) == 0)
-            montado_ = true;
-        else
-            error_ = std::strerror(errno);
-    }
-    ~DiscoPequeno() {
-        if (montado_) umount2(ruta_.c_str(), MNT_DETACH);
-    }
-    bool Montado() const { return montado_; }
-    const std::string& Error() const { return error_; }
-
-private:
-    std::string ruta_;
-    bool montado_ = false;
-    std::string error_;
-};
-
 class Disco : public Fallo {
 protected:
     void UnError(const Fin& f, const std::string& motivo) {

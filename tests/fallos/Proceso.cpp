@@ -135,6 +135,7 @@ Proceso::Proceso(const Opciones& o) {
     pid_ = fork();
     if (pid_ != 0) pthread_sigmask(SIG_SETMASK, &antes, nullptr);
     if (pid_ < 0) throw std::runtime_error("fork");
+    if (pid_ > 0 && o.grupo) setpgid(pid_, pid_); // both sides: a signal may follow at once
     if (pid_ == 0) {
         // Only async-signal-safe calls from here to exec: the test process has threads.
         for (int s = 1; s < NSIG; ++s)
@@ -143,6 +144,7 @@ Proceso::Proceso(const Opciones& o) {
         sigemptyset(&ninguna);
         sigprocmask(SIG_SETMASK, &ninguna, nullptr);
         prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives a test that dies
+        if (o.grupo) setpgid(0, 0);
         int nulo = open("/dev/null", O_RDONLY);
         dup2(nulo, STDIN_FILENO);
         dup2(salida[1], STDOUT_FILENO);
@@ -232,6 +234,10 @@ bool Proceso::EsperarBloqueadoEscribiendo(Plazo plazo) {
 
 void Proceso::Senal(int s) {
     if (!esperado_) kill(pid_, s);
+}
+
+void Proceso::SenalAlGrupo(int s) {
+    if (!esperado_) kill(-pid_, s);
 }
 
 bool Proceso::EsperarArranque(Plazo plazo) {

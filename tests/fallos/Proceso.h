@@ -36,6 +36,7 @@ public:
         std::vector<std::string> poner;  // KEY=VALUE added to the test's environment
         std::vector<std::string> quitar; // variables taken away; a name ending in * is a prefix
         bool terminal = false;           // the error stream a terminal: the batch program's bar
+        bool grupo = false; // in a process group of its own, as a shell starts a command
     };
     explicit Proceso(const Opciones& o);
     ~Proceso(); // kills it if it still runs
@@ -44,6 +45,8 @@ public:
 
     pid_t Pid() const { return pid_; }
     void Senal(int s);
+    // To its whole process group (Opciones::grupo), as a terminal's Ctrl+C reaches a command.
+    void SenalAlGrupo(int s);
     // Waits until the program itself runs (it has replaced the forked copy of the test).
     bool EsperarArranque(Plazo plazo);
     // Where Fin::segundos counts from.

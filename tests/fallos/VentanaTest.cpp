@@ -6,6 +6,7 @@
 #include "TestDatabase.h"
 
 #include <csignal>
+#include <thread>
 
 #ifndef VENTANA
 #error "VENTANA must name the window program"
@@ -28,13 +29,15 @@ protected:
         CreateFixtureDatabase(base); // the window's preset target: ~/FacturaPlus/Orvalia.fdb
         EscribirAgentes(facturaPlus, kAgentes, "Agente");
     }
-    Proceso::Opciones Abrir(const std::string& pulsar = "", bool aceptar = false) {
+    Proceso::Opciones Abrir(const std::string& pulsar = "", bool aceptar = false,
+                            const std::string& destino = "") {
         Proceso::Opciones o;
         o.argv = {VENTANA};
         o.poner = {"HOME=" + casa.Ruta(), "XDG_RUNTIME_DIR=" + casa.Fichero("run"),
                    "QT_QPA_PLATFORM=offscreen", std::string("LD_PRELOAD=") + PULSADOR};
         if (!pulsar.empty()) o.poner.push_back("FALLOS_PULSAR=" + pulsar);
         if (aceptar) o.poner.push_back("FALLOS_ACEPTAR=1");
+        if (!destino.empty()) o.poner.push_back("FALLOS_DESTINO=" + destino);
         return o;
     }
     Fin Terminar(Proceso& p) {
@@ -108,6 +111,40 @@ TEST_F(Ventana, SigtermDuringATransfer) {
                             ",   Actualizados: " + std::to_string(hechos)),
               std::string::npos)
         << otra.out;
+}
+
+// Through a server that stops answering: the window is gone within seconds of TERM all the same,
+// giving up the connection, both in the middle of a transfer and idle after one (its closing
+// commit has a bound).
+TEST_F(Ventana, SigtermWithTheServerFrozen) {
+    Carpeta propia;
+    std::unique_ptr<Servidor> srv = Servidor::Propio(propia.Ruta());
+    for (bool durante : {true, false}) {
+        SCOPED_TRACE(durante ? "during a transfer" : "idle after a transfer");
+        std::string fichero = casa.Fichero(durante ? "durante.fdb" : "despues.fdb");
+        CreateFixtureDatabase(fichero);
+        Proceso p(Abrir("Agentes DBF -> GDB", !durante, srv->Ruta(fichero)));
+        ASSERT_TRUE(p.EsperarError(
+            durante ? "pulsador: estado Actualizando Agentes" : "pulsador: aceptada", 120s))
+            << p.Terminar(1s).Todo();
+        // After the summary, the transfer gives its turn back: idle only a moment later.
+        if (!durante) std::this_thread::sleep_for(1s);
+        srv->Congelar();
+        std::this_thread::sleep_for(500ms); // a record or a commit now waits for the server
+        p.Marcar();
+        p.Senal(SIGTERM);
+        Fin f = p.Terminar(30s);
+        srv->Descongelar();
+        EXPECT_FALSE(f.colgado) << f.Todo();
+        EXPECT_LT(f.segundos, 10.0) << f.Todo();
+        EXPECT_EQ(f.senal, 0) << "ended by itself, not by the signal\n" << f.Todo();
+        int filas = Contar(srv->Ruta(fichero), "select count(*) from AGENTESVENTA");
+        EXPECT_EQ(Contar(srv->Ruta(fichero), "select count(distinct CODIGO) from AGENTESVENTA"),
+                  filas);
+        if (!durante) {
+            EXPECT_EQ(filas, static_cast<int>(kAgentes));
+        }
+    }
 }
 
 TEST_F(Ventana, SigtermIdleBeforeAnyTransfer) {

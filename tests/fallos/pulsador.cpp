@@ -1,6 +1,7 @@
 // Loaded into the window program with LD_PRELOAD, so that a test can drive the real program
 // without a display or a person: once the window shows, it clicks the button whose text
-// FALLOS_PULSAR gives, and it tells on the error stream what it sees, one line each:
+// FALLOS_PULSAR gives (with the target path FALLOS_DESTINO in its editor first, when given), and
+// it tells on the error stream what it sees, one line each:
 //   pulsador: ventana            the main window is showing
 //   pulsador: pulsado            the button was clicked
 //   pulsador: estado <text>      the status bar's text changed
@@ -9,6 +10,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
@@ -43,6 +45,10 @@ void Vigilar() {
     }
     const char* boton = std::getenv("FALLOS_PULSAR");
     if (boton && !pulsado) {
+        if (const char* destino = std::getenv("FALLOS_DESTINO"))
+            for (QLineEdit* e : v->findChildren<QLineEdit*>())
+                if (e->text().endsWith(QStringLiteral(".fdb")))
+                    e->setText(QString::fromUtf8(destino));
         for (QPushButton* b : v->findChildren<QPushButton*>()) {
             if (b->text() == QString::fromUtf8(boton) && b->isEnabled()) {
                 pulsado = true;

@@ -1,6 +1,8 @@
 // One transfer at a time per target: a second one waits while another connection runs one.
 #include "TransferFixture.h"
 
+#include <chrono>
+
 namespace {
 
 // Another program's connection to the same target, marked as running a transfer.
@@ -45,6 +47,33 @@ TEST_F(TransferTest, ASecondTransferWaitsForTheFirstAndThenRuns) {
         << textos[3];
     EXPECT_NE(textos[3].find("CLIENTES"), std::string::npos) << "says which one: " << textos[3];
     EXPECT_EQ(textos.back(), "Agentes Añadidos: 2,   Actualizados: 0");
+}
+
+TEST_F(TransferTest, AWaitIsToldOnceAndEndsAtItsBoundNamingWhoHoldsTheTurn) {
+    Agentes({{{"CCODAGE", "001"}}});
+    OtroTraspaso otro(base);
+    datos->SetEsperaTurno(2);
+    EXPECT_EQ(datos->EsperaTurno(), 2);
+    EXPECT_THROW(datos->SetEsperaTurno(0), Error);
+    auto inicio = std::chrono::steady_clock::now();
+    auto e = Captura<Error>([&] { datos->TraspasoAgentes(); });
+    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
+    ASSERT_TRUE(e.has_value()) << "the wait has a bound";
+    EXPECT_GE(s, 2.0);
+    EXPECT_LT(s, 5.0);
+    EXPECT_NE(std::string(e->what()).find("después de esperar 2 segundos a que termine: «CLIENTES» "
+                                          "desde "),
+              std::string::npos)
+        << e->what();
+    int esperas = 0, dichas = 0;
+    for (const RegistroEnCurso& r : ui.atendidos)
+        esperas += r.posicion == 0 ? 1 : 0;
+    for (const std::string& t : ui.Textos())
+        dichas += t.rfind("Esperando a que termine otro traspaso", 0) == 0 ? 1 : 0;
+    EXPECT_GE(esperas, 10) << "it looked for a stop all the while";
+    EXPECT_EQ(dichas, 1) << "the same line once, not every tenth of a second";
+    datos.reset();
+    EXPECT_TRUE(Leer("select * from AGENTESVENTA").empty());
 }
 
 TEST_F(TransferTest, AStopWhileWaitingForTheTurnWritesNothing) {
