@@ -45,13 +45,25 @@ QPushButton* Boton(QWidget* padre, const char* texto, int x, int y, const char* 
     return b;
 }
 
+// The row numbers at the grid's left. Qt sizes such a header by measuring the numbers of its
+// first and last hundred rows, again after every catch-up with the walk; with digits all of one
+// width, the last row's number alone gives the same width.
+class CabeceraDeFilas : public QHeaderView {
+public:
+    explicit CabeceraDeFilas(QWidget* padre) : QHeaderView(Qt::Vertical, padre) {}
+    QSize sizeHint() const override {
+        if (count() == 0) return QHeaderView::sizeHint();
+        return sectionSizeFromContents(0).expandedTo(sectionSizeFromContents(count() - 1));
+    }
+};
+
 // A source table as the operator calls it, and whether it is the one a button walks (the others
-// are looked things up in along the way).
+// are side tables the walk looks things up in).
 struct NombreDeTabla {
     QString nombre;
     bool recorrida;
 };
-NombreDeTabla Nombrar(const InfoTabla& t) {
+NombreDeTabla NombreParaElOperador(const InfoTabla& t) {
     static const struct {
         const char* consulta;
         const char* nombre;
@@ -139,10 +151,15 @@ TForm1::TForm1(TDatos& datos) : datos_(datos) {
     DBGrid1 = new QTableView(central);
     DBGrid1->setFrameShape(QFrame::NoFrame);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // One line per cell, cut at its edge: no wrapping, no «…» to measure for, which made most
+    // of the cost of every catch-up with the walk.
+    DBGrid1->setWordWrap(false);
+    DBGrid1->setTextElideMode(Qt::ElideNone);
     DBGrid1->setStyleSheet(QStringLiteral(
         "QTableView { background-color: rgb(239, 235, 222); }"
         "QHeaderView::section { background-color: rgb(198, 211, 239); border: 1px solid #a0a0a0;"
         " padding: 0 4px; }"));
+    DBGrid1->setVerticalHeader(new CabeceraDeFilas(DBGrid1));
     DBGrid1->verticalHeader()->setMinimumSectionSize(18); // not taller for the face's line
     DBGrid1->verticalHeader()->setDefaultSectionSize(18);
     modelo_ = new ModeloConsulta(datos_.DataSource1, this);
@@ -274,10 +291,15 @@ void TForm1::AtenderMensajes() {
     // Pending messages are handled at the first record 10 ms after they last were: input stays
     // live and a close request is seen within a record or two, but handling them after each of
     // a thousand records a second would cost a tenth of the run.
-    if (!refresco_.isValid() || refresco_.hasExpired(refrescoMs_)) {
+    if (!refresco_.isValid() || refresco_.hasExpired(esperaRefresco_)) {
+        QElapsedTimer coste;
+        coste.start();
         MostrarRejilla();
         QCoreApplication::processEvents();
         DBGrid1->setUpdatesEnabled(false);
+        // A catch-up that took long (a slow display, a busy machine) puts the next one further
+        // off: the grid takes at most about a twentieth of the run.
+        if (refrescoMs_ > 0) esperaRefresco_ = std::max<qint64>(refrescoMs_, 20 * coste.elapsed());
         refresco_.start();
         mensajes_.start();
     } else if (!mensajes_.isValid() || mensajes_.hasExpired(kMensajesMs)) {
@@ -287,7 +309,7 @@ void TForm1::AtenderMensajes() {
 }
 
 void TForm1::Tabla(const InfoTabla& t) {
-    const NombreDeTabla n = Nombrar(t);
+    const NombreDeTabla n = NombreParaElOperador(t);
     if (n.recorrida) {
         const QString nota = n.nombre + QStringLiteral(": página de códigos %1").arg(t.pagina);
         TextoNotas->setText(
@@ -396,6 +418,7 @@ void TForm1::EjecutarBoton(const std::function<void()>& trabajo) {
     }
     MostrarRejilla();
     refresco_.invalidate();
+    esperaRefresco_ = refrescoMs_;
     mensajes_.invalidate();
     for (QWidget* w : controles)
         w->setEnabled(true);

@@ -56,10 +56,11 @@ public:
     static constexpr int kAnchoMinimo = 328 + 16 + (926 - 399);
     static constexpr int kAltoMinimo = 68 + 19 + 96;
 
-    // How often the grid catches up with a running walk: ten times a second, which a person can
-    // follow and which costs little beside the records (0 for every record).
-    static constexpr int kRefrescoMs = 100;
-    void SetRefrescoMs(int ms) { refrescoMs_ = ms; }
+    // How often the grid catches up with a running walk: five times a second, which a person
+    // can follow; each catch-up paints a screenful of new rows, which costs as much as a few
+    // hundred records (0 for every record).
+    static constexpr int kRefrescoMs = 200;
+    void SetRefrescoMs(int ms) { refrescoMs_ = esperaRefresco_ = ms; }
 
     // The application's face: Tahoma where fonts-wine put it, else DejaVu Sans; 9 points.
     static void PonerFuente(QApplication& app);
@@ -105,6 +106,7 @@ private:
     QElapsedTimer mensajes_; // since pending messages were last handled during a run
     static constexpr int kMensajesMs = 10;
     int refrescoMs_ = kRefrescoMs;
+    qint64 esperaRefresco_ = kRefrescoMs; // until the next catch-up: longer after a slow one
     bool cierrePendiente_ = false;
     QString ultimoError_; // the message of the last error a handler let escape
 };

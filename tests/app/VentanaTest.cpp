@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -341,6 +342,31 @@ private slots:
         QCOMPARE(vistas[39], 40);
         QCOMPARE(vistas[58], 40);
         QCOMPARE(form->DBGrid1->model()->rowCount(), 0); // the query closed at the end
+    }
+
+    void rowNumbersGetTheWidthQtWouldGiveThem() {
+        // The grid's row-number header measures only its first and last rows; a plain header on
+        // the same rows, measuring a hundred at each end as Qt does, must come out as wide.
+        std::vector<Fila> filas;
+        for (int i = 1; i <= 150; ++i)
+            filas.push_back({{"CCODAGE", std::to_string(1000 + i)}});
+        WriteFacturaPlusTable(carpeta, "agentes", filas);
+        Abrir();
+        Contestador c;
+        auto* comun = new QHeaderView(Qt::Vertical, form->DBGrid1); // styled as the grid's own
+        comun->hide();
+        comun->setModel(form->DBGrid1->model());
+        QMap<int, int> anchos, esperados; // by rows shown
+        rep->alAtender = [&] {
+            const int n = form->DBGrid1->model()->rowCount();
+            if (n != 9 && n != 99 && n != 150) return;
+            anchos[n] = form->DBGrid1->verticalHeader()->sizeHint().width();
+            esperados[n] = comun->sizeHint().width();
+        };
+        QTest::mouseClick(form->Button4, Qt::LeftButton);
+        QCOMPARE(anchos.keys(), (QList<int>{9, 99, 150}));
+        QCOMPARE(anchos, esperados);
+        QVERIFY(anchos[150] > anchos[9]); // three digits take more room than one
     }
 
     void missingTableGivesOneErrorBox() {
