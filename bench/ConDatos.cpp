@@ -33,24 +33,36 @@ MedidaDatos ConDatos(const std::string& traspaso, const std::string& carpeta,
         cambios += d.RegistrosActualizados;
     };
     auto inicio = std::chrono::steady_clock::now();
-    // As the batch program runs each one.
-    if (traspaso == "agentes") {
-        d.DataSource1.SetDataSet(d.qAgentesVenta());
-        d.TraspasoAgentes();
-    } else if (traspaso == "proveedores") {
-        d.DataSource1.SetDataSet(d.qProveedores());
-        d.TraspasoProveedores();
-    } else if (traspaso == "clientes") {
-        d.DataSource1.SetDataSet(d.qClientes());
-        d.TraspasoClientes();
-    } else if (traspaso == "articulos") {
-        d.DataSource1.SetDataSet(d.qFamilias());
-        d.TraspasoFamilias();
-        contar();
-        d.DataSource1.SetDataSet(d.qArticulos());
-        d.TraspasoArticulos();
+    // As the batch program runs each one; "cuatro" runs the four in one process, in the order
+    // the batch program's help suggests.
+    auto uno = [&](const std::string& t) {
+        if (t == "agentes") {
+            d.DataSource1.SetDataSet(d.qAgentesVenta());
+            d.TraspasoAgentes();
+        } else if (t == "proveedores") {
+            d.DataSource1.SetDataSet(d.qProveedores());
+            d.TraspasoProveedores();
+        } else if (t == "clientes") {
+            d.DataSource1.SetDataSet(d.qClientes());
+            d.TraspasoClientes();
+        } else if (t == "articulos") {
+            d.DataSource1.SetDataSet(d.qFamilias());
+            d.TraspasoFamilias();
+            contar();
+            d.DataSource1.SetDataSet(d.qArticulos());
+            d.TraspasoArticulos();
+        } else {
+            throw std::runtime_error("unknown transfer " + t);
+        }
+    };
+    if (traspaso == "cuatro") {
+        for (const char* t : {"agentes", "proveedores", "clientes"}) {
+            uno(t);
+            contar();
+        }
+        uno("articulos");
     } else {
-        throw std::runtime_error("unknown transfer " + traspaso);
+        uno(traspaso);
     }
     contar();
     c.m.segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();

@@ -12,6 +12,7 @@ struct MedidaDatos {
     std::string primerAviso;
 };
 
-// agentes, proveedores, clientes, or articulos (families, then articles).
+// agentes, proveedores, clientes, or articulos (families, then articles); or cuatro: the four
+// one after another in one data module, as one run of the batch program does them.
 MedidaDatos ConDatos(const std::string& traspaso, const std::string& carpeta,
                      const std::string& base);
