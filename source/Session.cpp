@@ -13,22 +13,53 @@ namespace fs = std::filesystem;
 using ascii::Lower;
 using ascii::Upper;
 
-const std::vector<uint32_t>& OpenedTable::Matching(int column, std::string_view key) {
-    static const std::vector<uint32_t> kNone;
-    auto it = indexes_.find(column);
-    if (it == indexes_.end()) {
-        Index index;
-        const DbfTable& t = *table_;
-        for (uint32_t r = 0; r < t.RecordCount(); ++r)
-            if (!t.IsDeleted(r)) index[std::string(t.Key(r, column))].push_back(r);
-        it = indexes_.emplace(column, std::move(index)).first;
-    }
-    // The key is cut as the table's values are (see DbfTable::Key): at a NUL, then blanks.
+namespace {
+
+uint32_t Hash(std::string_view key) {
+    uint64_t h = std::hash<std::string_view>{}(key);
+    return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+// The key is cut as the table's values are (see DbfTable::Key): at a NUL, then blanks.
+std::string_view AsKey(std::string_view key) {
     key = key.substr(0, key.find('\0'));
     while (!key.empty() && key.back() == ' ')
         key.remove_suffix(1);
-    auto hit = it->second.find(std::string(key));
-    return hit == it->second.end() ? kNone : hit->second;
+    return key;
+}
+
+} // namespace
+
+const std::vector<OpenedTable::Entry>& OpenedTable::IndexOf(int column) {
+    for (const auto& [c, index] : indexes_)
+        if (c == column) return index;
+    const DbfTable& t = *table_;
+    std::vector<Entry> index;
+    index.reserve(t.LiveCount());
+    for (uint32_t n = 0; n < t.LiveCount(); ++n) {
+        uint32_t r = t.LiveRecord(n);
+        index.push_back({Hash(t.Key(r, column)), r});
+    }
+    std::sort(index.begin(), index.end());
+    return indexes_.emplace_back(column, std::move(index)).second;
+}
+
+std::vector<uint32_t> OpenedTable::Matching(int column, std::string_view key) {
+    key = AsKey(key);
+    const std::vector<Entry>& index = IndexOf(column);
+    const uint32_t h = Hash(key);
+    std::vector<uint32_t> found;
+    // Entries of one hash are in record order; a record whose hash only collides is left out.
+    for (auto it = std::lower_bound(index.begin(), index.end(), Entry{h, 0});
+         it != index.end() && it->hash == h; ++it)
+        if (table_->Key(it->record, column) == key) found.push_back(it->record);
+    return found;
+}
+
+void OpenedTable::Release() {
+    indexes_.clear();
+    indexes_.shrink_to_fit();
+    table_->ReleaseBuffers();
 }
 
 bool Session::IsAlias(std::string_view name) const {
@@ -101,7 +132,36 @@ std::string Session::FindFile(const std::string& folder, const std::string& tabl
 
 void Session::ConfiarDurante(std::chrono::milliseconds plazo) {
     plazo_ = plazo;
+    tramo_ = plazo.count() > 0 ? ++tramos_ : 0;
     recientes_.clear();
+}
+
+void Session::SoltarTablas() {
+    recientes_.clear();
+    for (auto it = tables_.begin(); it != tables_.end();) {
+        if (it->second.table.use_count() > 1) {
+            it->second.table->Release();
+            ++it;
+        } else {
+            it = tables_.erase(it);
+        }
+    }
+}
+
+void Session::PaginaDeCodigos(const std::string& tabla, int pagina) {
+    std::string clave = Lower(tabla);
+    if (clave.size() > 4 && clave.compare(clave.size() - 4, 4, ".dbf") == 0)
+        clave.resize(clave.size() - 4);
+    if (pagina == 0) {
+        paginas_.erase(clave);
+        return;
+    }
+    if (!CodePage::ByNumber(pagina))
+        throw Error(
+            "La página de códigos " + std::to_string(pagina) +
+            (tabla.empty() ? "" : " elegida para la tabla «" + printable::Utf8(tabla) + "»") +
+            " no es ninguna de las que se conocen: " + CodePage::KnownNames());
+    paginas_[clave] = pagina;
 }
 
 std::shared_ptr<OpenedTable> Session::OpenTable(std::string_view alias, const std::string& table) {
@@ -137,18 +197,19 @@ std::shared_ptr<OpenedTable> Session::OpenChecked(const std::string& folder,
     }
     int64_t mtime = Nanoseconds(st.st_mtim);
     auto device = static_cast<uint64_t>(st.st_dev), inode = static_cast<uint64_t>(st.st_ino);
+    std::optional<int> pagina;
+    if (auto p = paginas_.find(Lower(table)); p != paginas_.end())
+        pagina = p->second;
+    else if (auto todas = paginas_.find(""); todas != paginas_.end())
+        pagina = todas->second;
     Cached& c = tables_[path];
     if (c.table && c.size == static_cast<uint64_t>(st.st_size) && c.mtime == mtime &&
-        c.device == device && c.inode == inode)
+        c.device == device && c.inode == inode && c.pagina == pagina)
         return c.table;
 
     c.table.reset();
-    auto t = std::make_shared<OpenedTable>(std::make_unique<DbfTable>(path));
-    uint32_t live = 0;
-    for (uint32_t r = 0; r < t->Table().RecordCount(); ++r)
-        live += t->Table().IsDeleted(r) ? 0 : 1;
-    t->SetLiveCount(live);
-    c = Cached{static_cast<uint64_t>(st.st_size), mtime, device, inode, t};
+    auto t = std::make_shared<OpenedTable>(std::make_unique<DbfTable>(path, pagina));
+    c = Cached{static_cast<uint64_t>(st.st_size), mtime, device, inode, pagina, t};
     ++loads_;
     return t;
 }
