@@ -54,7 +54,9 @@ public:
     // Whether the text reads much better in `page` (850 or 1252) than in the other: enough
     // evidence for it, and little against. A few accents never make it so.
     bool ReadsClearlyBetterIn(int page) const;
-    // A few of the words that weighed for `page`, read in it, in the order they came.
+    // A few of the words that weighed for `page`, read in it, in the order they came: at most
+    // kWordsShown, from among the first bytes above 127.
+    static constexpr std::size_t kWordsShown = 4;
     const std::vector<std::string>& Words(int page) const {
         return page == 1252 ? s1252_.words : s850_.words;
     }

@@ -21,12 +21,13 @@ constexpr int kOutOfPlace = -1;
 constexpr int kInsideWord = -2;
 
 // Evidence that makes a labelled table suspect: at least this much for the other page, and at
-// most a quarter of it against. Eight Spanish letters read right in the other page, with none
-// reading right in the header's, are the least that can make it.
-constexpr long kClearEvidence = 8 * (kSpanish - kOutOfPlace);
+// most a quarter of it against. Five Spanish letters that read right in the other page and out
+// of place in the header's are the least that can make it (four, when they read as symbols
+// inside words there); a word or three never do.
+constexpr long kClearEvidence = 5 * (kSpanish - kOutOfPlace);
 constexpr long kClearRatio = 4;
-// Words kept per side to show the operator.
-constexpr std::size_t kWordsShown = 4;
+// Words to show the operator are looked for among this many first bytes above 127.
+constexpr long kWordsSought = 4096;
 
 using Decoded = std::vector<char32_t>; // one code point per byte; 0 where the page has none
 
@@ -206,6 +207,19 @@ std::string WordAround(std::string_view bytes, std::size_t at, const CodePage& p
     return word;
 }
 
+// A word as said to the operator: without the commas, stops and brackets around it.
+std::string WithoutPunctuation(std::string word) {
+    auto punctuation = [](char c) {
+        return std::string_view(",.;:()\"'").find(c) != std::string_view::npos;
+    };
+    while (!word.empty() && punctuation(word.back()))
+        word.pop_back();
+    std::size_t lead = 0;
+    while (lead < word.size() && punctuation(word[lead]))
+        ++lead;
+    return word.substr(lead);
+}
+
 std::string Hex(unsigned v) {
     char b[8];
     std::snprintf(b, sizeof b, "0x%02X", v);
@@ -243,8 +257,10 @@ void CodePageScorer::Weigh(std::string_view bytes, std::size_t at, int weight850
         side.strongest = weight;
         side.example = WordAround(bytes, at, page);
     }
-    if (weight >= kSpanish && side.words.size() < kWordsShown) {
-        std::string word = WordAround(bytes, at, page);
+    // The words are looked for among the first bytes weighed: a table of few distinct words
+    // would otherwise look for them to its end.
+    if (weight >= kSpanish && side.words.size() < kWordsShown && high_ <= kWordsSought) {
+        std::string word = WithoutPunctuation(WordAround(bytes, at, page));
         if (std::find(side.words.begin(), side.words.end(), word) == side.words.end())
             side.words.push_back(std::move(word));
     }

@@ -385,11 +385,12 @@ void DbfTable::WarnOfAnotherPage(const CodePageScorer& scorer) {
     std::string words;
     for (const std::string& w : scorer.Words(other))
         words += (words.empty() ? "«" : ", «") + w + "»";
-    pageWarning_ = FileName() + ": la cabecera dice página " + CodePage::Name(named) +
-                   ", pero el texto se lee mucho mejor como " + CodePage::Name(other) + ": " +
-                   words + ", …; se lee en la " + std::to_string(named) +
-                   ", como dice la cabecera, salvo que se elija otra página de códigos para " +
-                   "esta tabla";
+    pageWarning_ =
+        FileName() + ": la cabecera dice página " + CodePage::Name(named) +
+        ", pero el texto se lee mucho mejor como " + CodePage::Name(other) + ": " + words +
+        (scorer.Words(other).size() == CodePageScorer::kWordsShown ? ", …" : "") +
+        "; se lee en la " + std::to_string(named) +
+        ", como dice la cabecera, salvo que se elija otra página de códigos para " + "esta tabla";
 }
 
 uint32_t DbfTable::LiveRecord(uint32_t n) const {

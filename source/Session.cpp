@@ -20,6 +20,11 @@ uint32_t Hash(std::string_view key) {
     return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
+// The range of a hash in an index of 2^bits ranges: its top bits, so that ranges follow the order.
+std::size_t Range(uint32_t hash, int bits) {
+    return bits == 0 ? 0 : hash >> (32 - bits);
+}
+
 // The key is cut as the table's values are (see DbfTable::Key): at a NUL, then blanks.
 std::string_view AsKey(std::string_view key) {
     key = key.substr(0, key.find('\0'));
@@ -30,28 +35,42 @@ std::string_view AsKey(std::string_view key) {
 
 } // namespace
 
-const std::vector<OpenedTable::Entry>& OpenedTable::IndexOf(int column) {
-    for (const auto& [c, index] : indexes_)
-        if (c == column) return index;
+const OpenedTable::Index& OpenedTable::IndexOf(int column) {
+    for (const Index& i : indexes_)
+        if (i.column == column) return i;
     const DbfTable& t = *table_;
-    std::vector<Entry> index;
-    index.reserve(t.LiveCount());
+    Index index;
+    index.column = column;
+    index.entries.reserve(t.LiveCount());
     for (uint32_t n = 0; n < t.LiveCount(); ++n) {
         uint32_t r = t.LiveRecord(n);
-        index.push_back({Hash(t.Key(r, column)), r});
+        index.entries.push_back({Hash(t.Key(r, column)), r});
     }
-    std::sort(index.begin(), index.end());
-    return indexes_.emplace_back(column, std::move(index)).second;
+    std::sort(index.entries.begin(), index.entries.end());
+    // About four entries a range: a lookup goes straight to its few.
+    while (index.bits < 24 && (std::size_t{4} << index.bits) < index.entries.size())
+        ++index.bits;
+    index.start.resize((std::size_t{1} << index.bits) + 1);
+    std::size_t e = 0;
+    for (std::size_t range = 0; range + 1 < index.start.size(); ++range) {
+        index.start[range] = static_cast<uint32_t>(e);
+        while (e < index.entries.size() && Range(index.entries[e].hash, index.bits) == range)
+            ++e;
+    }
+    index.start.back() = static_cast<uint32_t>(index.entries.size());
+    return indexes_.emplace_back(std::move(index));
 }
 
 std::vector<uint32_t> OpenedTable::Matching(int column, std::string_view key) {
     key = AsKey(key);
-    const std::vector<Entry>& index = IndexOf(column);
+    const Index& index = IndexOf(column);
     const uint32_t h = Hash(key);
+    const std::size_t range = Range(h, index.bits);
+    auto first = index.entries.begin() + index.start[range];
+    auto last = index.entries.begin() + index.start[range + 1];
     std::vector<uint32_t> found;
     // Entries of one hash are in record order; a record whose hash only collides is left out.
-    for (auto it = std::lower_bound(index.begin(), index.end(), Entry{h, 0});
-         it != index.end() && it->hash == h; ++it)
+    for (auto it = std::lower_bound(first, last, Entry{h, 0}); it != last && it->hash == h; ++it)
         if (table_->Key(it->record, column) == key) found.push_back(it->record);
     return found;
 }

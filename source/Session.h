@@ -23,8 +23,9 @@ struct Alias {
 };
 
 // An opened table shared by the queries that read it, with an index per filtered column: the
-// hash of each live record's value with its record number, sorted, 8 bytes a record. The records
-// themselves stay in the file and are read on demand.
+// hash of each live record's value with its record number, sorted, 8 bytes a record, and where
+// each range of hashes starts, about one byte a record. The records themselves stay in the file
+// and are read on demand.
 class OpenedTable {
 public:
     explicit OpenedTable(std::unique_ptr<DbfTable> t) : table_(std::move(t)) {}
@@ -41,9 +42,15 @@ private:
         uint32_t record;
         auto operator<=>(const Entry&) const = default;
     };
-    const std::vector<Entry>& IndexOf(int column);
+    struct Index {
+        int column = 0;
+        int bits = 0;                // of the hash that choose its range
+        std::vector<uint32_t> start; // where the entries of each range start, and the end
+        std::vector<Entry> entries;
+    };
+    const Index& IndexOf(int column);
     std::unique_ptr<DbfTable> table_;
-    std::vector<std::pair<int, std::vector<Entry>>> indexes_; // by column; one or two at most
+    std::vector<Index> indexes_; // by column; one or two at most
 };
 
 class Session {
