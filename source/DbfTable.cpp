@@ -159,21 +159,29 @@ void DbfTable::Open() {
     ReadAt(header_.data(), kHeaderSize, 0);
 }
 
-// Reads exactly `bytes` at `offset`: a file that comes up short has been cut by someone else.
-void DbfTable::ReadAt(unsigned char* into, uint64_t bytes, uint64_t offset) const {
+// Reads what the file holds of `bytes` at `offset`: fewer only at its end.
+uint64_t DbfTable::ReadUpTo(unsigned char* into, uint64_t bytes, uint64_t offset) const {
     uint64_t got = 0;
     while (got < bytes) {
         ssize_t n = pread(fd_, into + got, bytes - got, static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) Fail("no se puede leer: " + SystemError(errno));
-        if (n == 0) {
-            struct stat st {};
-            uint64_t now = fstat(fd_, &st) == 0 ? static_cast<uint64_t>(st.st_size) : offset + got;
-            Changed("se ha acortado de " + std::to_string(size_) + " a " + std::to_string(now) +
-                    " bytes");
-        }
+        if (n == 0) break;
         got += static_cast<uint64_t>(n);
     }
+    return got;
+}
+
+// Reads exactly `bytes` at `offset`: a file that comes up short has been cut by someone else.
+void DbfTable::ReadAt(unsigned char* into, uint64_t bytes, uint64_t offset) const {
+    if (ReadUpTo(into, bytes, offset) < bytes) CutShort();
+}
+
+void DbfTable::CutShort() const {
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) Changed("se ha acortado");
+    Changed("se ha acortado de " + std::to_string(size_) + " a " + std::to_string(st.st_size) +
+            " bytes");
 }
 
 void DbfTable::ReadHeader() {
@@ -430,7 +438,12 @@ const unsigned char* DbfTable::Read(uint32_t record) const {
         w->capacity = bytes;
     }
     w->count = 0; // nothing valid in it while it is being read
-    ReadAt(w->bytes.get(), bytes, headerLength_ + static_cast<uint64_t>(record) * recordLength_);
+    // A file cut since it opened still gives the records it holds; the one asked for must be
+    // there whole.
+    uint64_t got = ReadUpTo(w->bytes.get(), bytes,
+                            headerLength_ + static_cast<uint64_t>(record) * recordLength_);
+    if (got < recordLength_) CutShort();
+    count = got / recordLength_;
     // The open pass saw which records were deleted; one deleted or restored since, or garbage
     // where a flag was, means the file was rewritten under the walk.
     auto d = std::lower_bound(deleted_.begin(), deleted_.end(), record);

@@ -110,7 +110,9 @@ private:
         return Read(record);
     }
     const unsigned char* Read(uint32_t record) const;
+    uint64_t ReadUpTo(unsigned char* into, uint64_t bytes, uint64_t offset) const;
     void ReadAt(unsigned char* into, uint64_t bytes, uint64_t offset) const;
+    [[noreturn]] void CutShort() const;
     void Open();
     void ReadHeader();
     void ReadFields();

@@ -15,11 +15,6 @@ using ascii::Upper;
 
 namespace {
 
-uint32_t Hash(std::string_view key) {
-    uint64_t h = std::hash<std::string_view>{}(key);
-    return static_cast<uint32_t>(h ^ (h >> 32));
-}
-
 // The range of a hash in an index of 2^bits ranges: its top bits, so that ranges follow the order.
 std::size_t Range(uint32_t hash, int bits) {
     return bits == 0 ? 0 : hash >> (32 - bits);
@@ -35,6 +30,11 @@ std::string_view AsKey(std::string_view key) {
 
 } // namespace
 
+uint32_t OpenedTable::KeyHash(std::string_view key) {
+    uint64_t h = std::hash<std::string_view>{}(key);
+    return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
 const OpenedTable::Index& OpenedTable::IndexOf(int column) {
     for (const Index& i : indexes_)
         if (i.column == column) return i;
@@ -44,7 +44,7 @@ const OpenedTable::Index& OpenedTable::IndexOf(int column) {
     index.entries.reserve(t.LiveCount());
     for (uint32_t n = 0; n < t.LiveCount(); ++n) {
         uint32_t r = t.LiveRecord(n);
-        index.entries.push_back({Hash(t.Key(r, column)), r});
+        index.entries.push_back({KeyHash(t.Key(r, column)), r});
     }
     std::sort(index.entries.begin(), index.entries.end());
     // About four entries a range: a lookup goes straight to its few.
@@ -64,7 +64,7 @@ const OpenedTable::Index& OpenedTable::IndexOf(int column) {
 std::vector<uint32_t> OpenedTable::Matching(int column, std::string_view key) {
     key = AsKey(key);
     const Index& index = IndexOf(column);
-    const uint32_t h = Hash(key);
+    const uint32_t h = KeyHash(key);
     const std::size_t range = Range(h, index.bits);
     auto first = index.entries.begin() + index.start[range];
     auto last = index.entries.begin() + index.start[range + 1];

@@ -35,6 +35,9 @@ public:
     uint32_t LiveCount() const { return table_->LiveCount(); }
     // Lets go of what can be built or read again: the indexes and the records read.
     void Release();
+    // The hash an index keeps of a value (as DbfTable::Key gives it). Two values may share one:
+    // a lookup compares the values themselves.
+    static uint32_t KeyHash(std::string_view key);
 
 private:
     struct Entry {
