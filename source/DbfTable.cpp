@@ -302,7 +302,9 @@ void DbfTable::CheckHeaderGap(uint64_t fieldsEnd) const {
 // code page when asked for.
 void DbfTable::ScanRecords(CodePageScorer* scorer) {
     uint64_t room = size_ - headerLength_;
-    uint64_t available = room / recordLength_;
+    // Record numbers are 32-bit, as the header's count is: a larger file without a count is
+    // read up to the largest.
+    uint64_t available = std::min<uint64_t>(room / recordLength_, UINT32_MAX);
     uint64_t rest = room % recordLength_;
     // Bytes after the last whole record, other than a final end-of-file mark, are a cut record.
     bool cut = rest > 1;
@@ -398,7 +400,7 @@ void DbfTable::WarnOfAnotherPage(const CodePageScorer& scorer) {
         ", pero el texto se lee mucho mejor como " + CodePage::Name(other) + ": " + words +
         (scorer.Words(other).size() == CodePageScorer::kWordsShown ? ", …" : "") +
         "; se lee en la " + std::to_string(named) +
-        ", como dice la cabecera, salvo que se elija otra página de códigos para " + "esta tabla";
+        ", como dice la cabecera, salvo que se elija otra página de códigos para esta tabla";
 }
 
 uint32_t DbfTable::LiveRecord(uint32_t n) const {

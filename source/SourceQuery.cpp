@@ -207,10 +207,11 @@ void SourceQuery::Next() {
     ++pos_;
 }
 
-// The records are read from memory, so a changed file cannot crash the walk; but the operator
-// must hear that what was copied is not what the folder now holds. The look costs a few system
-// calls, so it is spaced out by records and, for slow walks, by time: the clock is read every
-// 64 records and when the walk reaches its end.
+// The records are read with pread into memory of our own, so a changed file cannot crash the
+// walk (a read that comes up short is an error at once); but the operator must hear that what
+// was copied is not what the folder now holds. The look costs a few system calls, so it is
+// spaced out by records and, for slow walks, by time: the clock is read every 64 records and
+// when the walk reaches its end.
 void SourceQuery::WatchTable(bool now) {
     using namespace std::chrono_literals;
     ++sinceCheck_;
@@ -237,6 +238,12 @@ int SourceQuery::FieldNo(std::string_view name) const {
             return it->second;
     }
     Fail("el campo '" + printable::Utf8(name) + "' no existe en la consulta");
+}
+
+SourceField SourceQuery::Field(int declared) const {
+    if (declared < 0 || declared >= static_cast<int>(layout_.size()))
+        Fail("el campo número " + std::to_string(declared + 1) + " no existe en la consulta");
+    return SourceField(*this, declared);
 }
 
 std::string SourceQuery::DisplayText(std::size_t row, int field) const {

@@ -63,7 +63,7 @@ public:
     // The same in two steps, for callers that read the same fields at every record: the field's
     // position among the declared ones, found once, and the field at that position.
     int FieldNo(std::string_view name) const;
-    SourceField Field(int declared) const { return SourceField(*this, declared); }
+    SourceField Field(int declared) const;
 
     // Around the running of the text at Open.
     std::function<void(SourceQuery&)> BeforeOpen, AfterOpen;
