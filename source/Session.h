@@ -1,6 +1,7 @@
 #pragma once
 // The source engine session: aliases that bind a name to a folder of dBase tables, and the
-// tables its queries have opened, kept in memory with their column indexes while unchanged.
+// tables its queries have opened, kept open with their column indexes while unchanged, until a
+// run that opened them ends (SoltarTablas).
 #include "DbfTable.h"
 
 #include <chrono>
@@ -10,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // The alias the program's queries name: its one source folder.
