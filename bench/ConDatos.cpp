@@ -29,13 +29,21 @@ MedidaDatos ConDatos(const std::string& traspaso, const std::string& carpeta,
     d.SetSoloCambios(soloCambios);
     long altas = 0, cambios = 0;
     auto inicio = std::chrono::steady_clock::now();
-    // As the batch program runs each one.
-    for (const PasoDeTraspaso& p : TraspasoDeNombre(traspaso).pasos) {
-        d.DataSource1.SetDataSet(p.consulta(d));
-        p.ejecutar(d);
-        altas += d.RegistrosAnadidos;
-        cambios += d.RegistrosActualizados;
-    }
+    // As the batch program runs each one; "cuatro" runs the four in one process, in the order
+    // the list of transfers gives them.
+    std::vector<const TraspasoOfrecido*> traspasos;
+    if (traspaso == "cuatro")
+        for (const TraspasoOfrecido& o : TraspasosOfrecidos())
+            traspasos.push_back(&o);
+    else
+        traspasos.push_back(&TraspasoDeNombre(traspaso));
+    for (const TraspasoOfrecido* o : traspasos)
+        for (const PasoDeTraspaso& p : o->pasos) {
+            d.DataSource1.SetDataSet(p.consulta(d));
+            p.ejecutar(d);
+            altas += d.RegistrosAnadidos;
+            cambios += d.RegistrosActualizados;
+        }
     c.m.segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
     c.m.registros = d.RegistrosAnadidos + d.RegistrosActualizados + d.RegistrosSinCambios;
     c.m.altas = altas;

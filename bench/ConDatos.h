@@ -12,7 +12,8 @@ struct MedidaDatos {
     std::string primerAviso;
 };
 
-// agentes, proveedores, clientes, or articulos (families, then articles); `soloCambios`
-// writes only the records whose rows differ from what they would receive.
+// agentes, proveedores, clientes, or articulos (families, then articles); or cuatro: the four
+// one after another in one data module, as one run of the batch program does them.
+// `soloCambios` writes only the records whose rows differ from what they would receive.
 MedidaDatos ConDatos(const std::string& traspaso, const std::string& carpeta,
                      const std::string& base, bool soloCambios = false);

@@ -1,6 +1,7 @@
 #include "Generador.h"
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <stdexcept>
 
@@ -229,34 +230,49 @@ std::vector<Fila> Provincias() {
     return p;
 }
 
-void EscribirCarpeta(const std::string& carpeta, int n) {
-    if (n < 1 || n > kMaximo)
-        throw std::runtime_error("sizes go from 1 to " + std::to_string(kMaximo));
-    auto tabla = [&](const char* nombre, int filas, auto fila,
-                     const std::map<std::string, int>& anchos = {}) {
-        std::vector<Fila> v;
-        v.reserve(filas);
-        for (int i = 0; i < filas; ++i)
-            v.push_back(fila(i));
-        WriteFacturaPlusTable(carpeta, nombre, v, 0x02, {}, anchos);
-    };
-    std::map<std::string, int> anchoAgente;
-    if (AnchoCodigoAgente(n) != 3) anchoAgente["CCODAGE"] = AnchoCodigoAgente(n);
-    tabla(
-        "agentes", n, [n](int i) { return Agente(i, n); }, anchoAgente);
-    tabla("proveedo", n, Proveedor);
-    tabla(
-        "clientes", n, [n](int i) { return Cliente(i, n); }, anchoAgente);
-    tabla("familias", Familias(n), Familia);
-    tabla("articulo", n, [n](int i) { return Articulo(i, n); });
-    tabla("stocks", n * kStocksPorArticulo,
+namespace {
+
+void Tabla(const std::string& carpeta, const char* nombre, int filas,
+           const std::function<Fila(int)>& fila, const std::map<std::string, int>& anchos = {}) {
+    std::vector<Fila> v;
+    v.reserve(filas);
+    for (int i = 0; i < filas; ++i)
+        v.push_back(fila(i));
+    WriteFacturaPlusTable(carpeta, nombre, v, 0x02, {}, anchos);
+}
+
+void TablasDeArticulos(const std::string& carpeta, int n) {
+    Tabla(carpeta, "familias", Familias(n), Familia);
+    Tabla(carpeta, "articulo", n, [n](int i) { return Articulo(i, n); });
+    Tabla(carpeta, "stocks", n * kStocksPorArticulo,
           [](int k) { return Stock(k / kStocksPorArticulo, k % kStocksPorArticulo + 1); });
     std::vector<Fila> lineas;
     for (int i = 0; i < n; ++i)
         for (int l = 0; l < Comentarios(i); ++l)
             lineas.push_back(Comentario(i, l));
     WriteFacturaPlusTable(carpeta, "Artcom", lineas);
+}
+
+} // namespace
+
+void EscribirCarpeta(const std::string& carpeta, int n) {
+    if (n < 1 || n > kMaximo)
+        throw std::runtime_error("sizes go from 1 to " + std::to_string(kMaximo));
+    std::map<std::string, int> anchoAgente;
+    if (AnchoCodigoAgente(n) != 3) anchoAgente["CCODAGE"] = AnchoCodigoAgente(n);
+    Tabla(
+        carpeta, "agentes", n, [n](int i) { return Agente(i, n); }, anchoAgente);
+    Tabla(carpeta, "proveedo", n, Proveedor);
+    Tabla(
+        carpeta, "clientes", n, [n](int i) { return Cliente(i, n); }, anchoAgente);
+    TablasDeArticulos(carpeta, n);
     WriteFacturaPlusTable(carpeta, "PROVINC", Provincias());
+}
+
+void EscribirArticulos(const std::string& carpeta, int n) {
+    if (n < 1 || n > kMaximoArticulos)
+        throw std::runtime_error("article sizes go from 1 to " + std::to_string(kMaximoArticulos));
+    TablasDeArticulos(carpeta, n);
 }
 
 std::string Campo(const Fila& f, const std::string& columna) {

@@ -16,6 +16,9 @@ constexpr int kStocksPorArticulo = 2; // warehouses 1 and 2
 int Comentarios(int i);
 // The largest n the codes can tell apart (suppliers and clients are "P"/"C" and five digits).
 constexpr int kMaximo = 99999;
+// The largest n of a folder of articles alone (their codes are "A" and seven digits; families
+// run out of three base-36 digits first).
+constexpr int kMaximoArticulos = 999999;
 
 // The source record i of each table, by column name; texts are UTF-8 with Spanish accents.
 Fila Agente(int i, int n);
@@ -35,6 +38,9 @@ std::string CodigoArticulo(int i);
 
 // Writes every table of a folder of n records per master file into `carpeta`.
 void EscribirCarpeta(const std::string& carpeta, int n);
+// Writes only the tables of the articles transfer (families, articles, stock, comment lines),
+// for sizes beyond what the other master files' codes allow.
+void EscribirArticulos(const std::string& carpeta, int n);
 
 // A column of a generated record; empty when the record does not give it.
 std::string Campo(const Fila& f, const std::string& columna);

@@ -1,5 +1,6 @@
 #include "Resultados.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -52,14 +53,13 @@ Resumen Resultados::De(const Clave& c, double Muestra::*campo) const {
     return Resumir(Valores(De(c), campo));
 }
 
-Resumen Resultados::Cociente(const Clave& a, const Clave& b) const {
+Resumen Resultados::Cociente(const Clave& a, const Clave& b, double Muestra::*campo) const {
     std::vector<double> v;
     const auto *ma = De(a), *mb = De(b);
     if (ma && mb)
         for (const Muestra& x : *ma)
             for (const Muestra& y : *mb)
-                if (x.repeticion == y.repeticion && y.segundos > 0)
-                    v.push_back(x.segundos / y.segundos);
+                if (x.repeticion == y.repeticion && y.*campo > 0) v.push_back(x.*campo / y.*campo);
     return Resumir(v);
 }
 
@@ -258,4 +258,68 @@ void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e) {
                     Linea(fila);
                 }
     }
+}
+
+void ImprimirMemoria(const Resultados& r, const Ajustes& a) {
+    auto clave = [](const std::string& t, int n) { return Clave{false, t, n, Variante::Datos, 1}; };
+    std::printf("\n== Memory: peak of each run's process (ru_maxrss), median [min–max] of %d "
+                "interleaved rounds; Forced Writes off, first run (inserts) on a fresh target ==\n",
+                a.repeticiones);
+    std::printf("\n-- the articles transfer (families, then articles with their prices and "
+                "stock) by size --\n");
+    Linea({{"articles", 10}, {"peak MB", 22}, {"s", 24}, {"µs per article", 16}});
+    for (int n : a.tamanosMemoria) {
+        Resumen s = r.Segundos(clave(kArticulosPorTamano, n));
+        char porRegistro[32] = "-";
+        if (s.muestras) std::snprintf(porRegistro, sizeof porRegistro, "%.0f", 1e6 * s.mediana / n);
+        Linea({{std::to_string(n), 10},
+               {Celda(r.Memoria(clave(kArticulosPorTamano, n)), 1), 22},
+               {Celda(s, 3), 24},
+               {porRegistro, 16}});
+    }
+    if (a.tamanosMemoria.size() >= 2) {
+        int n0 = a.tamanosMemoria.front(), n1 = a.tamanosMemoria.back();
+        Resumen pico = r.Cociente(clave(kArticulosPorTamano, n1), clave(kArticulosPorTamano, n0),
+                                  &Muestra::picoMb);
+        Resumen tiempo =
+            r.Crecimiento(clave(kArticulosPorTamano, n0), clave(kArticulosPorTamano, n1));
+        Linea({{"peak at " + std::to_string(n1) + " over " + std::to_string(n0), 42},
+               {Celda(pico, 2), 20},
+               {"goal <= 1.3", 13},
+               {Meta(pico, 1.3), 9}});
+        Linea({{"time per article at " + std::to_string(n1) + " over " + std::to_string(n0), 42},
+               {Celda(tiempo, 2), 20},
+               {"goal <= 1.1", 13},
+               {Meta(tiempo, 1.1), 9}});
+    }
+
+    const int n = a.tamanoCuatro;
+    std::printf("\n-- four transfers in one process at %d records per master file, against each "
+                "alone --\n",
+                n);
+    Linea({{"run", 40}, {"peak MB", 22}, {"s", 24}});
+    const char* const solos[] = {"agentes", "proveedores", "clientes", "articulos"};
+    for (const char* t : solos)
+        Linea({{std::string(t) + " alone", 40},
+               {Celda(r.Memoria(clave(t, n)), 1), 22},
+               {Celda(r.Segundos(clave(t, n)), 3), 24}});
+    Linea({{"the four in one process", 40},
+           {Celda(r.Memoria(clave("cuatro", n)), 1), 22},
+           {Celda(r.Segundos(clave("cuatro", n)), 3), 24}});
+    // Round by round: the four together over the largest of the four alone in that round.
+    std::vector<double> v;
+    if (const auto* cuatro = r.De(clave("cuatro", n)))
+        for (const Muestra& m : *cuatro) {
+            double mayor = 0;
+            for (const char* t : solos)
+                if (const auto* solo = r.De(clave(t, n)))
+                    for (const Muestra& x : *solo)
+                        if (x.repeticion == m.repeticion) mayor = std::max(mayor, x.picoMb);
+            if (mayor > 0) v.push_back(m.picoMb / mayor);
+        }
+    Resumen juntos = Resumir(v);
+    Linea({{"the four over the largest alone", 40},
+           {Celda(juntos, 2), 22},
+           {"goal <= 1.1", 13},
+           {Meta(juntos, 1.1), 9}});
 }

@@ -45,7 +45,10 @@ public:
     Resumen Memoria(const Clave& c) const { return De(c, &Muestra::picoMb); }
     Resumen De(const Clave& c, double Muestra::*campo) const;
     // a / b, repetition by repetition: each pair was measured in the same round.
-    Resumen Cociente(const Clave& a, const Clave& b) const;
+    Resumen Cociente(const Clave& a, const Clave& b) const {
+        return Cociente(a, b, &Muestra::segundos);
+    }
+    Resumen Cociente(const Clave& a, const Clave& b, double Muestra::*campo) const;
     // Time per record at b.n over that at a.n, repetition by repetition.
     Resumen Crecimiento(const Clave& a, const Clave& b) const;
 
@@ -63,6 +66,11 @@ struct Ajustes {
     bool ventana = true;
     bool soloCambios = false; // the data module writing only what changed, as well
     int confirmarCada = 0;
+    // The memory mode: the articles transfer alone at each of these sizes, and the four
+    // transfers in one process at tamanoCuatro against each of them alone.
+    bool memoria = false;
+    std::vector<int> tamanosMemoria = {20000, 100000, 200000};
+    int tamanoCuatro = 20000;
 };
 
 // What the machine was doing meanwhile, per Forced Writes mode: the latency of a synchronous
@@ -72,3 +80,7 @@ struct Entorno {
 };
 
 void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e);
+// The memory mode's tables: the articles transfer by size is kept under kArticulosPorTamano, the
+// four transfers in one process under "cuatro", each transfer alone under its own name.
+inline const char* const kArticulosPorTamano = "articulos por tamaño";
+void ImprimirMemoria(const Resultados& r, const Ajustes& a);

@@ -41,6 +41,11 @@ const char* const kUso =
     "  --only-changes             also the data module writing only what changed\n"
     "  --raw-commit-every K       the raw loops also commit fully every K records\n"
     "  --quick                    1000 records, one round: a smoke run\n"
+    "  --memory                   only the memory figures: the articles transfer alone at each\n"
+    "                             --memory-sizes, and the four transfers in one process at\n"
+    "                             --four-size against each alone\n"
+    "  --memory-sizes N,N...      articles (default 20000,100000,200000)\n"
+    "  --four-size N              records per master file (default 20000)\n"
     "  --workdir DIR              where folders and databases go (kept); default a temporary\n"
     "                             folder removed at the end\n";
 
@@ -113,6 +118,10 @@ int Hijo(int argc, char** argv) {
             fs::create_directories(a.at(1));
             generador::EscribirCarpeta(a.at(1), std::stoi(a.at(2)));
             InformarAlPadre({});
+        } else if (a.at(0) == "carpeta-articulos") {
+            fs::create_directories(a.at(1));
+            generador::EscribirArticulos(a.at(1), std::stoi(a.at(2)));
+            InformarAlPadre({});
         } else if (a.at(0) == "nada") {
             InformarAlPadre({});
         } else if (a.at(0) == "datos") {
@@ -157,25 +166,50 @@ public:
         bool clientes = false;
         for (const std::string& t : a_.traspasos)
             clientes = clientes || t == "clientes";
-        for (int n : todos) {
-            if (!fs::exists(Carpeta(n))) {
-                std::fprintf(stderr, "Writing the folder of %d records per master file\n", n);
-                Comprobar(EjecutarHijo(Yo(), {"--child", "carpeta", Carpeta(n), std::to_string(n)}),
-                          "folder");
-            }
-            // The clients' agent lookups find agents: their target has them beforehand.
-            if (clientes && !fs::exists(ConAgentes(n))) {
-                fs::copy_file(plantilla_, ConAgentes(n) + ".tmp",
-                              fs::copy_options::overwrite_existing);
-                Comprobar(EjecutarHijo(Yo(), {"--child", "datos", "agentes", Carpeta(n),
-                                              ConAgentes(n) + ".tmp"}),
-                          "agents before the clients");
-                fs::rename(ConAgentes(n) + ".tmp", ConAgentes(n));
-            }
+        if (a_.memoria) {
+            todos = {a_.tamanoCuatro};
+            clientes = true;
+            for (int n : a_.tamanosMemoria)
+                if (!fs::exists(CarpetaArticulos(n))) {
+                    std::fprintf(stderr, "Writing the articles folder of %d articles\n", n);
+                    Comprobar(EjecutarHijo(Yo(), {"--child", "carpeta-articulos",
+                                                  CarpetaArticulos(n), std::to_string(n)}),
+                              "articles folder");
+                }
         }
+        for (int n : todos)
+            PrepararCarpeta(n, clientes);
         Resultado base = EjecutarHijo(Yo(), {"--child", "nada"});
         basePico_ = base.picoMb;
         cargaInicial_ = CargaMedia();
+    }
+
+    // The memory mode, rounds interleaved as the others: the articles transfer alone at each
+    // size, then each transfer alone and the four in one process.
+    void MedirMemoria() {
+        for (int rep = 1; rep <= a_.repeticiones; ++rep) {
+            for (int n : a_.tamanosMemoria)
+                Memoria(rep, "articulos", CarpetaArticulos(n), n, kArticulosPorTamano);
+            const int n = a_.tamanoCuatro;
+            for (const char* t : {"agentes", "proveedores", "clientes", "articulos", "cuatro"})
+                Memoria(rep, t, Carpeta(n), n);
+        }
+        cargaFinal_ = CargaMedia();
+    }
+
+    void ImprimirMemoria() const {
+        std::printf("traspaso_bench --memory: %d round(s), interleaved; each figure from a child "
+                    "process of its own\n",
+                    a_.repeticiones);
+        std::printf("a child process that does nothing peaks at %.1f MB; load average %s at the "
+                    "start, %s at the end\n",
+                    basePico_, cargaInicial_.c_str(), cargaFinal_.c_str());
+        if (!problemas_.empty()) {
+            std::printf("\nPROBLEMS SEEN:\n");
+            for (const std::string& p : problemas_)
+                std::printf("  %s\n", p.c_str());
+        }
+        ::ImprimirMemoria(r_, a_);
     }
 
     void Medir() {
@@ -219,6 +253,52 @@ public:
 
 private:
     std::string Carpeta(int n) const { return dir_ + "/FacturaPlus-" + std::to_string(n); }
+    std::string CarpetaArticulos(int n) const {
+        return dir_ + "/FacturaPlus-articulos-" + std::to_string(n);
+    }
+
+    void PrepararCarpeta(int n, bool clientes) {
+        if (!fs::exists(Carpeta(n))) {
+            std::fprintf(stderr, "Writing the folder of %d records per master file\n", n);
+            Comprobar(EjecutarHijo(Yo(), {"--child", "carpeta", Carpeta(n), std::to_string(n)}),
+                      "folder");
+        }
+        // The clients' agent lookups find agents: their target has them beforehand.
+        if (clientes && !fs::exists(ConAgentes(n))) {
+            fs::copy_file(plantilla_, ConAgentes(n) + ".tmp", fs::copy_options::overwrite_existing);
+            Comprobar(EjecutarHijo(Yo(), {"--child", "datos", "agentes", Carpeta(n),
+                                          ConAgentes(n) + ".tmp"}),
+                      "agents before the clients");
+            fs::rename(ConAgentes(n) + ".tmp", ConAgentes(n));
+        }
+    }
+
+    // One first run on a fresh target, Forced Writes off; "cuatro" starts from the empty
+    // template, since it transfers the agents itself before the clients.
+    void Memoria(int rep, const std::string& t, const std::string& carpeta, int n,
+                 const std::string& como = {}) {
+        std::string base = Destino(t, n, false);
+        Resultado r = EjecutarHijo(Yo(), {"--child", "datos", t, carpeta, base});
+        std::string que =
+            "memory: " + t + " " + std::to_string(n) + ", round " + std::to_string(rep);
+        if (!r.ok) {
+            problemas_.push_back(que + ": " + r.error);
+            std::fprintf(stderr, "%s: FAILED %s\n", que.c_str(), r.error.c_str());
+            return;
+        }
+        long esperados = t == "cuatro"      ? 4L * n + generador::Familias(n)
+                         : t == "articulos" ? n + generador::Familias(n)
+                                            : n;
+        double altas = r.valores.at(2), cambios = r.valores.at(3), avisos = r.valores.at(4);
+        if (altas != esperados || cambios != 0 || avisos != 0)
+            problemas_.push_back(que + ": " + std::to_string(long(altas)) + " inserted, " +
+                                 std::to_string(long(cambios)) + " updated, " +
+                                 std::to_string(long(avisos)) + " warnings; expected " +
+                                 std::to_string(esperados) + " inserted");
+        r_.Anotar({false, como.empty() ? t : como, n, Variante::Datos, 1},
+                  Muestra{rep, r.valores.at(0), r.picoMb});
+        std::fprintf(stderr, "%s: %.3f s, peak %.1f MB\n", que.c_str(), r.valores.at(0), r.picoMb);
+    }
     std::string ConAgentes(int n) const {
         return dir_ + "/plantilla-agentes-" + std::to_string(n) + ".fdb";
     }
@@ -410,6 +490,12 @@ int main(int argc, char** argv) {
                 a.confirmarCada = std::stoi(valor());
             else if (o == "--quick")
                 rapido = true;
+            else if (o == "--memory")
+                a.memoria = true;
+            else if (o == "--memory-sizes")
+                a.tamanosMemoria = Numeros(valor());
+            else if (o == "--four-size")
+                a.tamanoCuatro = std::stoi(valor());
             else if (o == "--workdir")
                 dir = valor();
             else if (o == "--help" || o == "-h") {
@@ -430,6 +516,13 @@ int main(int argc, char** argv) {
             if (n < 1 || n > generador::kMaximo)
                 throw std::runtime_error("sizes go from 1 to " +
                                          std::to_string(generador::kMaximo));
+        if (a.tamanoCuatro < 1 || a.tamanoCuatro > generador::kMaximo)
+            throw std::runtime_error("--four-size goes from 1 to " +
+                                     std::to_string(generador::kMaximo));
+        for (int n : a.tamanosMemoria)
+            if (n < 1 || n > generador::kMaximoArticulos)
+                throw std::runtime_error("--memory-sizes go from 1 to " +
+                                         std::to_string(generador::kMaximoArticulos));
 #ifndef TM_VENTANA
         if (a.ventana) throw std::runtime_error("built without the window");
 #endif
@@ -459,8 +552,13 @@ int main(int argc, char** argv) {
     try {
         Banco b(a, dir);
         b.Preparar();
-        b.Medir();
-        b.Imprimir();
+        if (a.memoria) {
+            b.MedirMemoria();
+            b.ImprimirMemoria();
+        } else {
+            b.Medir();
+            b.Imprimir();
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "traspaso_bench: %s\n", e.what());
         estado = 2;

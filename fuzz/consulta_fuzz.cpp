@@ -101,9 +101,13 @@ void Walk(SourceQuery& q) {
             (void)q.DisplayText(q.DeliveredCount() - 1, c);
         q.Next();
     }
+    // The grid goes back to rows delivered long ago.
+    for (std::size_t row = 0; row < q.DeliveredCount(); row += 97)
+        (void)q.DisplayText(row, 0);
     if (q.Table()) {
         (void)q.Table()->CountMismatch();
         (void)q.Table()->PageReason();
+        (void)q.Table()->PageWarning();
     }
     q.First();
 }

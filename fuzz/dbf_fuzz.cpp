@@ -49,9 +49,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 }
             }
         }
+        // Backwards, by live position and after letting go of what was read: other windows.
+        t.ReleaseBuffers();
+        for (uint32_t r = t.RecordCount(); r-- > 0;)
+            (void)t.Key(r, 0);
+        for (uint32_t n = 0; n < t.LiveCount(); ++n)
+            if (t.IsDeleted(t.LiveRecord(n))) std::abort();
         (void)t.CountMismatch();
         (void)t.PageReason();
+        if (!t.PageWarning().empty()) CheckMessage(DbfError(t.PageWarning()));
         t.CheckUnchanged();
+        // Read in a page the operator chose: no weighing, and every text decodes or says why.
+        DbfTable chosen("/proc/self/fd/" + std::to_string(fd), size % 2 ? 437 : 1252);
+        for (uint32_t r = 0; r < chosen.RecordCount() && r < 64; ++r)
+            for (int f = 0; f < static_cast<int>(chosen.Fields().size()); ++f)
+                if (chosen.Fields()[f].type == 'C') try {
+                        (void)chosen.Text(r, f);
+                    } catch (const DbfError& e) {
+                        CheckMessage(e);
+                    }
     } catch (const DbfError& e) {
         CheckMessage(e);
     }

@@ -63,6 +63,16 @@ std::string CodePage::Name(int number) {
     return std::to_string(number) + " (" + family + ")";
 }
 
+std::string CodePage::KnownNames() {
+    std::string s;
+    for (std::size_t i = 0; i < kPages.size(); ++i)
+        s += (i == 0                   ? ""
+              : i + 1 == kPages.size() ? " y "
+                                       : ", ") +
+             std::to_string(kPages[i].number);
+    return s;
+}
+
 char32_t CodePage::CodePointOf(uint8_t byte) const {
     return byte < 0x80 ? byte : high_[byte - 0x80];
 }

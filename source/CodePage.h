@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CodePage {
 public:
@@ -15,6 +16,8 @@ public:
 
     // "850 (DOS)", "1252 (Windows)": a page as messages name it.
     static std::string Name(int number);
+    // The numbers of every supported page, for messages: "437, 737, 850, ... y 1254".
+    static std::string KnownNames();
 
     int Number() const { return number_; }
     // Decodes bytes; returns false at a byte the page does not define, setting `bad` to it.
@@ -48,16 +51,27 @@ class CodePageScorer {
 public:
     void Add(std::string_view bytes);
     CodePageGuess Result() const;
+    // Whether the text reads much better in `page` (850 or 1252) than in the other: enough
+    // evidence for it, and little against. A few accents never make it so.
+    bool ReadsClearlyBetterIn(int page) const;
+    // A few of the words that weighed for `page`, read in it, in the order they came: at most
+    // kWordsShown, from among the first bytes above 127.
+    static constexpr std::size_t kWordsShown = 4;
+    const std::vector<std::string>& Words(int page) const {
+        return page == 1252 ? s1252_.words : s850_.words;
+    }
 
 private:
     struct Side {
         long weight = 0;
         int strongest = 0;
-        std::string example; // the word of the strongest of them, read in this side's page
+        std::string example;            // the word of the strongest of them, read in this page
+        std::vector<std::string> words; // distinct words that read as Spanish in this page
     };
     void Weigh(std::string_view bytes, std::size_t at, int weight850, int weight1252);
     Side s850_, s1252_;
     long high_ = 0;          // bytes above 127 seen
     long undefined1252_ = 0; // bytes that 1252 does not define
     uint8_t firstUndefined_ = 0;
+    std::vector<char32_t> dos_, windows_; // the text being weighed, read both ways
 };

@@ -3,6 +3,7 @@
 
 #include "Utf8.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -19,13 +20,21 @@ constexpr int kGeminatedL = kSpanish + kPossible;
 constexpr int kOutOfPlace = -1;
 constexpr int kInsideWord = -2;
 
+// Evidence that makes a labelled table suspect: at least this much for the other page, and at
+// most a quarter of it against. Five Spanish letters that read right in the other page and out
+// of place in the header's are the least that can make it (four, when they read as symbols
+// inside words there); a word or three never do.
+constexpr long kClearEvidence = 5 * (kSpanish - kOutOfPlace);
+constexpr long kClearRatio = 4;
+// Words to show the operator are looked for among this many first bytes above 127.
+constexpr long kWordsSought = 4096;
+
 using Decoded = std::vector<char32_t>; // one code point per byte; 0 where the page has none
 
-Decoded Decode(std::string_view bytes, const CodePage& page) {
-    Decoded d(bytes.size());
+void Decode(std::string_view bytes, const CodePage& page, Decoded& d) {
+    d.resize(bytes.size());
     for (std::size_t i = 0; i < bytes.size(); ++i)
         d[i] = page.CodePointOf(static_cast<uint8_t>(bytes[i]));
-    return d;
 }
 
 bool IsLetter(char32_t c) {
@@ -198,6 +207,19 @@ std::string WordAround(std::string_view bytes, std::size_t at, const CodePage& p
     return word;
 }
 
+// A word as said to the operator: without the commas, stops and brackets around it.
+std::string WithoutPunctuation(std::string word) {
+    auto punctuation = [](char c) {
+        return std::string_view(",.;:()\"'").find(c) != std::string_view::npos;
+    };
+    while (!word.empty() && punctuation(word.back()))
+        word.pop_back();
+    std::size_t lead = 0;
+    while (lead < word.size() && punctuation(word[lead]))
+        ++lead;
+    return word.substr(lead);
+}
+
 std::string Hex(unsigned v) {
     char b[8];
     std::snprintf(b, sizeof b, "0x%02X", v);
@@ -213,13 +235,14 @@ void CodePageScorer::Add(std::string_view bytes) {
         small = small || (c >= 'a' && c <= 'z');
     }
     if (!high) return;
-    Decoded dos = Decode(bytes, Page850()), windows = Decode(bytes, Page1252());
+    Decode(bytes, Page850(), dos_);
+    Decode(bytes, Page1252(), windows_);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         auto b = static_cast<uint8_t>(bytes[i]);
         if (b < 0x80) continue;
         ++high_;
-        if (windows[i] == 0 && undefined1252_++ == 0) firstUndefined_ = b;
-        Weigh(bytes, i, Plausibility(dos, i, small), Plausibility(windows, i, small));
+        if (windows_[i] == 0 && undefined1252_++ == 0) firstUndefined_ = b;
+        Weigh(bytes, i, Plausibility(dos_, i, small), Plausibility(windows_, i, small));
     }
 }
 
@@ -229,10 +252,24 @@ void CodePageScorer::Weigh(std::string_view bytes, std::size_t at, int weight850
     Side& side = difference > 0 ? s1252_ : s850_;
     int weight = difference > 0 ? difference : -difference;
     side.weight += weight;
+    const CodePage& page = difference > 0 ? Page1252() : Page850();
     if (weight > side.strongest) {
         side.strongest = weight;
-        side.example = WordAround(bytes, at, difference > 0 ? Page1252() : Page850());
+        side.example = WordAround(bytes, at, page);
     }
+    // The words are looked for among the first bytes weighed: a table of few distinct words
+    // would otherwise look for them to its end.
+    if (weight >= kSpanish && side.words.size() < kWordsShown && high_ <= kWordsSought) {
+        std::string word = WithoutPunctuation(WordAround(bytes, at, page));
+        if (std::find(side.words.begin(), side.words.end(), word) == side.words.end())
+            side.words.push_back(std::move(word));
+    }
+}
+
+bool CodePageScorer::ReadsClearlyBetterIn(int page) const {
+    const Side& for_ = page == 1252 ? s1252_ : s850_;
+    const Side& against = page == 1252 ? s850_ : s1252_;
+    return for_.weight >= kClearEvidence && against.weight * kClearRatio <= for_.weight;
 }
 
 CodePageGuess CodePageScorer::Result() const {

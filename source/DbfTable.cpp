@@ -23,6 +23,11 @@ constexpr unsigned char kActive = ' ';
 // Visual FoxPro's link to its database container, the longest stretch a writer leaves between
 // the field list and the first record, and a byte of slack.
 constexpr uint64_t kLongestHeaderTail = 263 + 1;
+// What is read at a time: the open pass's pieces, and the windows of records read on demand,
+// which start small for a lookup that jumps and grow while a walk reads on.
+constexpr uint64_t kScanBytes = 256 * 1024;
+constexpr uint64_t kSmallestWindow = 4 * 1024;
+constexpr uint64_t kLargestWindow = 128 * 1024;
 
 // Version bytes written by dBase III to V, FoxBase, FoxPro, Visual FoxPro and Clipper.
 bool KnownVersion(uint8_t v) {
@@ -81,15 +86,36 @@ std::string TextBeginning(const unsigned char* data, uint64_t size) {
            (end < n && end == 24 ? "…" : "");
 }
 
+// A field's bytes as values are compared: see DbfTable::Key.
+std::string_view FieldKey(const unsigned char* record, const DbfField& f) {
+    std::string_view v(reinterpret_cast<const char*>(record + f.offset), f.length);
+    if (f.type == 'C') {
+        // Writers that pad text with NULs mean a C string: what follows the first NUL is junk.
+        v = v.substr(0, v.find('\0'));
+        while (!v.empty() && v.back() == ' ')
+            v.remove_suffix(1);
+        return v;
+    }
+    while (!v.empty() && IsBlankOrNul(v.back()))
+        v.remove_suffix(1);
+    return v;
+}
+
 } // namespace
 
-DbfTable::DbfTable(const std::string& path) : path_(path) {
+DbfTable::DbfTable(const std::string& path, std::optional<int> page) : path_(path) {
     try {
-        Load();
+        Open();
         ReadHeader();
         ReadFields();
-        CountRecords();
-        ChoosePage();
+        // The text is weighed when no page is chosen and the header names none, or names one of
+        // the pages Spanish tables are written in, which may be the wrong one of them.
+        std::optional<CodePage> named = CodePage::ForLanguageDriver(driver_);
+        bool weigh = !page && (!named || named->Number() == 437 || named->Number() == 850 ||
+                               named->Number() == 1252);
+        CodePageScorer scorer;
+        ScanRecords(weigh ? &scorer : nullptr);
+        ChoosePage(page, weigh ? &scorer : nullptr);
     } catch (...) {
         if (fd_ >= 0) close(fd_);
         throw;
@@ -113,10 +139,9 @@ void DbfTable::Changed(const std::string& how) const {
          "); vuelva a empezar cuando ningún programa la esté modificando");
 }
 
-// The file is read whole with pread into memory of our own: a mapping would turn a truncation
-// by another program into SIGBUS. Only regular files are opened, and without blocking, so that
-// a FIFO or a device named like a table is refused instead of waited on.
-void DbfTable::Load() {
+// Only regular files are opened, and without blocking, so that a FIFO or a device named like a
+// table is refused instead of waited on.
+void DbfTable::Open() {
     if (std::string why = NotARegularFile(path_); !why.empty()) Fail(why);
     fd_ = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) Fail("no se puede abrir: " + SystemError(errno));
@@ -125,33 +150,43 @@ void DbfTable::Load() {
     if (!S_ISREG(st.st_mode)) Fail(NonRegularKind(st.st_mode));
     device_ = static_cast<uint64_t>(st.st_dev);
     inode_ = static_cast<uint64_t>(st.st_ino);
-    uint64_t size = static_cast<uint64_t>(st.st_size);
-    if (size < kHeaderSize)
-        Fail(size == 0 ? "el fichero está vacío"
-                       : "el fichero tiene " + std::to_string(size) +
-                             " bytes, menos que los 32 de la cabecera de una tabla dBase");
-    try {
-        bytes_ = std::make_unique_for_overwrite<unsigned char[]>(size);
-    } catch (const std::bad_alloc&) {
-        Fail("no hay memoria para leer sus " + std::to_string(size) + " bytes");
-    }
-    // A file cut while it is being read keeps what was read; one that grows keeps its size.
+    size_ = static_cast<uint64_t>(st.st_size);
+    if (size_ < kHeaderSize)
+        Fail(size_ == 0 ? "el fichero está vacío"
+                        : "el fichero tiene " + std::to_string(size_) +
+                              " bytes, menos que los 32 de la cabecera de una tabla dBase");
+    header_.resize(kHeaderSize);
+    ReadAt(header_.data(), kHeaderSize, 0);
+}
+
+// Reads what the file holds of `bytes` at `offset`: fewer only at its end.
+uint64_t DbfTable::ReadUpTo(unsigned char* into, uint64_t bytes, uint64_t offset) const {
     uint64_t got = 0;
-    while (got < size) {
-        ssize_t n = pread(fd_, bytes_.get() + got, size - got, static_cast<off_t>(got));
+    while (got < bytes) {
+        ssize_t n = pread(fd_, into + got, bytes - got, static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) Fail("no se puede leer: " + SystemError(errno));
         if (n == 0) break;
         got += static_cast<uint64_t>(n);
     }
-    data_ = bytes_.get();
-    size_ = got;
-    if (size_ < kHeaderSize) Changed("se ha acortado mientras se leía");
+    return got;
+}
+
+// Reads exactly `bytes` at `offset`: a file that comes up short has been cut by someone else.
+void DbfTable::ReadAt(unsigned char* into, uint64_t bytes, uint64_t offset) const {
+    if (ReadUpTo(into, bytes, offset) < bytes) CutShort();
+}
+
+void DbfTable::CutShort() const {
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) Changed("se ha acortado");
+    Changed("se ha acortado de " + std::to_string(size_) + " a " + std::to_string(st.st_size) +
+            " bytes");
 }
 
 void DbfTable::ReadHeader() {
-    version_ = data_[0];
-    std::string text = TextBeginning(data_, size_);
+    version_ = header_[0];
+    std::string text = TextBeginning(header_.data(), kHeaderSize);
     // dBase 7 describes its fields in 48 bytes instead of 32; no FacturaPlus version writes it.
     if ((version_ & 0x07) == 0x04 && text.empty())
         Fail("es una tabla de dBase 7 (byte de versión " + Hex(version_) + "), que no se admite");
@@ -161,10 +196,10 @@ void DbfTable::ReadHeader() {
     // Some text starts with a byte that is also a version byte ('0', '1', '2', 'C', 'c', ...).
     if (!text.empty())
         Fail("no es una tabla dBase: parece un fichero de texto que empieza por «" + text + "»");
-    headerRecords_ = Le32(data_ + 4);
-    headerLength_ = Le16(data_ + 8);
-    recordLength_ = Le16(data_ + 10);
-    driver_ = data_[29];
+    headerRecords_ = Le32(header_.data() + 4);
+    headerLength_ = Le16(header_.data() + 8);
+    recordLength_ = Le16(header_.data() + 10);
+    driver_ = header_[29];
     if (headerLength_ < kHeaderSize + kDescriptorSize + 1)
         Fail("la cabecera declara " + std::to_string(headerLength_) +
              " bytes, menos de los que ocupa un solo campo");
@@ -172,19 +207,22 @@ void DbfTable::ReadHeader() {
         Fail("la cabecera declara " + std::to_string(headerLength_) + " bytes y el fichero tiene " +
              std::to_string(size_) + ": no es una tabla dBase o está cortada");
     if (recordLength_ == 0) Fail("la longitud de registro es 0");
+    header_.resize(headerLength_);
+    ReadAt(header_.data() + kHeaderSize, headerLength_ - kHeaderSize, kHeaderSize);
 }
 
 void DbfTable::ReadFields() {
+    const unsigned char* data = header_.data();
     uint64_t pos = kHeaderSize;
     bool terminated = false;
     std::vector<std::pair<const unsigned char*, uint64_t>> descriptors;
     while (pos < headerLength_) {
-        if (data_[pos] == kHeaderTerminator) {
+        if (data[pos] == kHeaderTerminator) {
             terminated = true;
             break;
         }
         if (pos + kDescriptorSize > headerLength_) break;
-        descriptors.emplace_back(data_ + pos, pos);
+        descriptors.emplace_back(data + pos, pos);
         pos += kDescriptorSize;
     }
     if (!terminated) Fail("falta el byte 0x0D que cierra la lista de campos de la cabecera");
@@ -252,32 +290,54 @@ void DbfTable::CheckHeaderGap(uint64_t fieldsEnd) const {
     uint64_t gap = headerLength_ - fieldsEnd;
     if (gap <= kLongestHeaderTail) return;
     for (uint64_t i = fieldsEnd; i < headerLength_; ++i)
-        if (data_[i] != 0)
+        if (header_[i] != 0)
             Fail("la cabecera declara " + std::to_string(headerLength_) +
                  " bytes, pero su lista de campos acaba en el byte " + std::to_string(fieldsEnd) +
                  " y los " + std::to_string(gap) +
                  " bytes que siguen no son relleno: la longitud de la cabecera es errónea");
 }
 
-void DbfTable::CountRecords() {
+// One pass over the records, a bounded piece at a time: how many there are (up to an end-of-file
+// mark), which are deleted, whether every deletion flag is one, and the text's evidence of its
+// code page when asked for.
+void DbfTable::ScanRecords(CodePageScorer* scorer) {
     uint64_t room = size_ - headerLength_;
-    uint64_t available = room / recordLength_;
+    // Record numbers are 32-bit, as the header's count is: a larger file without a count is
+    // read up to the largest.
+    uint64_t available = std::min<uint64_t>(room / recordLength_, UINT32_MAX);
     uint64_t rest = room % recordLength_;
     // Bytes after the last whole record, other than a final end-of-file mark, are a cut record.
-    bool cut = rest > 1 || (rest == 1 && data_[size_ - 1] != kEndOfFile);
+    bool cut = rest > 1;
+    if (rest == 1) {
+        unsigned char last = 0;
+        ReadAt(&last, 1, size_ - 1);
+        cut = last != kEndOfFile;
+    }
     // A writer that never updated the count leaves 0 behind; then the data decides.
     uint64_t n = headerRecords_ == 0 ? available : std::min<uint64_t>(headerRecords_, available);
     bool marked = false;
-    for (uint64_t r = 0; r < n; ++r) {
-        unsigned char flag = data_[headerLength_ + r * recordLength_];
-        if (flag == kEndOfFile) {
-            n = r;
-            marked = true;
-            break;
+    const uint64_t perPiece = std::max<uint64_t>(1, kScanBytes / recordLength_);
+    std::vector<unsigned char> piece;
+    for (uint64_t first = 0; first < n && !marked; first += perPiece) {
+        uint64_t count = std::min(perPiece, n - first);
+        piece.resize(count * recordLength_);
+        ReadAt(piece.data(), piece.size(), headerLength_ + first * recordLength_);
+        for (uint64_t k = 0; k < count; ++k) {
+            const unsigned char* record = piece.data() + k * recordLength_;
+            uint64_t r = first + k;
+            if (record[0] == kEndOfFile) {
+                n = r;
+                marked = true;
+                break;
+            }
+            if (record[0] != kActive && record[0] != kDeleted)
+                Fail("el registro " + std::to_string(r + 1) + " tiene la marca de borrado " +
+                     Hex(record[0]) + ", que no es ni blanco ni '*'");
+            if (record[0] == kDeleted) deleted_.push_back(static_cast<uint32_t>(r));
+            if (scorer)
+                for (const DbfField& f : fields_)
+                    if (f.type == 'C') scorer->Add(FieldKey(record, f));
         }
-        if (flag != kActive && flag != kDeleted)
-            Fail("el registro " + std::to_string(r + 1) + " tiene la marca de borrado " +
-                 Hex(flag) + ", que no es ni blanco ni '*'");
     }
     records_ = static_cast<uint32_t>(n);
     if (records_ == headerRecords_) return;
@@ -298,26 +358,117 @@ void DbfTable::CountRecords() {
                      why + ".";
 }
 
-void DbfTable::ChoosePage() {
+void DbfTable::ChoosePage(std::optional<int> chosen, const CodePageScorer* scorer) {
+    if (chosen) {
+        page_ = CodePage::ByNumber(*chosen);
+        if (!page_)
+            Fail("la página de códigos " + std::to_string(*chosen) + " no es ninguna de las que " +
+                 "se conocen (" + CodePage::KnownNames() + ")");
+        pageReason_ = "página de códigos " + CodePage::Name(*chosen) + ", elegida por el operador";
+        return;
+    }
     if (driver_ != 0) {
         page_ = CodePage::ForLanguageDriver(driver_);
         if (page_) {
             pageReason_ = "página de códigos " + CodePage::Name(page_->Number()) +
                           ", por el byte de idioma " + Hex(driver_) + " de la cabecera";
+            if (scorer) WarnOfAnotherPage(*scorer);
             return;
         }
     }
-    CodePageScorer scorer;
-    for (uint32_t r = 0; r < records_; ++r)
-        for (int f = 0; f < static_cast<int>(fields_.size()); ++f)
-            if (fields_[f].type == 'C') scorer.Add(Key(r, f));
-    CodePageGuess g = scorer.Result();
+    CodePageGuess g = scorer->Result();
     page_ = CodePage::ByNumber(g.page);
     pageReason_ = "página de códigos " + CodePage::Name(g.page) + " deducida del texto, porque " +
                   (driver_ == 0 ? std::string("la cabecera no indica ninguna (byte de idioma 0)")
                                 : "el byte de idioma " + Hex(driver_) +
                                       " de la cabecera no es de ninguna página conocida") +
                   ": " + g.evidence;
+}
+
+// The header names a page and the text reads much better in the other one Spanish tables are
+// written in: the header is kept (the source is only read, and the operator may know better),
+// and the operator is told, with the words that decided it.
+void DbfTable::WarnOfAnotherPage(const CodePageScorer& scorer) {
+    int named = page_->Number();
+    int other = named == 1252 ? 850 : 1252;
+    if (!scorer.ReadsClearlyBetterIn(other)) return;
+    std::string words;
+    for (const std::string& w : scorer.Words(other))
+        words += (words.empty() ? "«" : ", «") + w + "»";
+    pageWarning_ =
+        FileName() + ": la cabecera dice página " + CodePage::Name(named) +
+        ", pero el texto se lee mucho mejor como " + CodePage::Name(other) + ": " + words +
+        (scorer.Words(other).size() == CodePageScorer::kWordsShown ? ", …" : "") +
+        "; se lee en la " + std::to_string(named) +
+        ", como dice la cabecera, salvo que se elija otra página de códigos para esta tabla";
+}
+
+uint32_t DbfTable::LiveRecord(uint32_t n) const {
+    // The answer is n plus the deleted records before it: those whose count of live records
+    // before them, deleted_[i] - i, is at most n. That count never decreases along deleted_.
+    std::size_t lo = 0, hi = deleted_.size();
+    while (lo < hi) {
+        std::size_t mid = lo + (hi - lo) / 2;
+        if (deleted_[mid] - mid <= n)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return static_cast<uint32_t>(n + lo);
+}
+
+// A window of records starting at `record`: a read that follows the window before it doubles
+// (a walk reads ever larger pieces, up to a bound); any other starts small (a lookup jumps).
+const unsigned char* DbfTable::Read(uint32_t record) const {
+    if (record >= records_)
+        throw DbfError(Place(record, 0) + ": el registro no existe (la tabla tiene " +
+                       std::to_string(records_) + ")");
+    Window* w = nullptr;
+    uint64_t wanted = kSmallestWindow;
+    for (Window& x : windows_)
+        if (x.count > 0 && x.first + x.count == record) {
+            w = &x;
+            wanted = std::min<uint64_t>(x.capacity * 2, kLargestWindow);
+        }
+    if (!w) w = windows_[0].lastUse <= windows_[1].lastUse ? &windows_[0] : &windows_[1];
+    uint64_t count = std::max<uint64_t>(1, wanted / recordLength_);
+    count = std::min<uint64_t>(count, records_ - record);
+    uint64_t bytes = count * recordLength_;
+    if (w->capacity < bytes) {
+        w->count = 0;
+        w->bytes = std::make_unique_for_overwrite<unsigned char[]>(bytes);
+        w->capacity = bytes;
+    }
+    w->count = 0; // nothing valid in it while it is being read
+    // A file cut since it opened still gives the records it holds; the one asked for must be
+    // there whole.
+    uint64_t got = ReadUpTo(w->bytes.get(), bytes,
+                            headerLength_ + static_cast<uint64_t>(record) * recordLength_);
+    if (got < recordLength_) CutShort();
+    count = got / recordLength_;
+    // The open pass saw which records were deleted; one deleted or restored since, or garbage
+    // where a flag was, means the file was rewritten under the walk.
+    auto d = std::lower_bound(deleted_.begin(), deleted_.end(), record);
+    for (uint64_t k = 0; k < count; ++k) {
+        uint32_t r = static_cast<uint32_t>(record + k);
+        bool wasDeleted = d != deleted_.end() && *d == r;
+        if (wasDeleted) ++d;
+        unsigned char flag = w->bytes[k * recordLength_];
+        if (flag != (wasDeleted ? kDeleted : kActive))
+            Changed("el registro " + std::to_string(r + 1) +
+                    (flag == kDeleted  ? " se ha borrado"
+                     : flag == kActive ? " se ha recuperado"
+                                       : " tiene ahora la marca de borrado " + Hex(flag)));
+    }
+    w->first = record;
+    w->count = static_cast<uint32_t>(count);
+    w->lastUse = ++uses_;
+    return w->bytes.get();
+}
+
+void DbfTable::ReleaseBuffers() const {
+    for (Window& w : windows_)
+        w = Window{};
 }
 
 int DbfTable::FieldIndex(std::string_view name) const {
@@ -332,17 +483,7 @@ std::string_view DbfTable::Raw(uint32_t record, int field) const {
 }
 
 std::string_view DbfTable::Key(uint32_t record, int field) const {
-    std::string_view v = Raw(record, field);
-    if (fields_[field].type == 'C') {
-        // Writers that pad text with NULs mean a C string: what follows the first NUL is junk.
-        v = v.substr(0, v.find('\0'));
-        while (!v.empty() && v.back() == ' ')
-            v.remove_suffix(1);
-        return v;
-    }
-    while (!v.empty() && IsBlankOrNul(v.back()))
-        v.remove_suffix(1);
-    return v;
+    return FieldKey(RecordPtr(record), fields_[field]);
 }
 
 std::string DbfTable::Place(uint32_t record, int field) const {

@@ -35,6 +35,9 @@ const char* TextoDespues(int tag) {
     }
 }
 
+// Province codes answered from memory within a run; Spain has 52 provinces.
+constexpr std::size_t kProvinciasRecordadas = 1024;
+
 } // namespace
 
 OrigenFacturaPlus::OrigenFacturaPlus(std::function<void(const std::string&)> informar)
@@ -99,6 +102,15 @@ std::string OrigenFacturaPlus::NombreLargoArticulo(const std::string& codigo) {
 
 std::string OrigenFacturaPlus::NombreProvincia(const std::string& codigo) {
     if (codigo.empty()) return {};
+    // Within a run the province table is taken as it was when first read (see
+    // Session::ConfiarDurante): its answers cannot change, and there are few of them.
+    const uint64_t tramo = Session1.Tramo();
+    if (tramo != tramoProvincias_) {
+        provincias_.clear();
+        tramoProvincias_ = tramo;
+    }
+    if (tramo != 0)
+        if (auto it = provincias_.find(codigo); it != provincias_.end()) return it->second;
     std::string nombre;
     try {
         qProvincias.Close();
@@ -106,6 +118,9 @@ std::string OrigenFacturaPlus::NombreProvincia(const std::string& codigo) {
         qProvincias.Open();
         qProvincias.First();
         nombre = utf8::FirstChars(qProvincias.FieldByName("CNOMPROV").AsString(), 25);
+        // A walk full of made-up codes keeps a bounded memory; the rest are read each time.
+        if (tramo != 0 && provincias_.size() < kProvinciasRecordadas)
+            provincias_.emplace(codigo, nombre);
     } catch (const std::exception& e) {
         // A province that cannot be read is left empty; the record goes on without it.
         nombre.clear();

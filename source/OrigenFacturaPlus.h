@@ -4,7 +4,9 @@
 #include "Session.h"
 #include "SourceQuery.h"
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 
 class OrigenFacturaPlus {
@@ -22,7 +24,9 @@ public:
     void EliminarAlias();
 
     // Side-table lookups; every error gives an empty text, and is told to AlFallarBusqueda
-    // (the query's name and the engine's message) so that a run can say it once.
+    // (the query's name and the engine's message) so that a run can say it once. Within a span
+    // of trust of the session (a run), a province's name is read once and then answered from
+    // memory; every other lookup reads the table through its index.
     std::string NombreLargoArticulo(const std::string& codigo);
     std::string NombreProvincia(const std::string& codigo);
     std::function<void(const std::string& consulta, const std::string& error)> AlFallarBusqueda;
@@ -41,4 +45,7 @@ private:
     void qArticulosBeforeOpen(SourceQuery& q);
     void qArticulosAfterOpen(SourceQuery& q);
     std::function<void(const std::string&)> informar_;
+    // Province names found in the span of trust `tramoProvincias_`, by code as asked for.
+    std::map<std::string, std::string> provincias_;
+    uint64_t tramoProvincias_ = 0;
 };

@@ -13,22 +13,72 @@ namespace fs = std::filesystem;
 using ascii::Lower;
 using ascii::Upper;
 
-const std::vector<uint32_t>& OpenedTable::Matching(int column, std::string_view key) {
-    static const std::vector<uint32_t> kNone;
-    auto it = indexes_.find(column);
-    if (it == indexes_.end()) {
-        Index index;
-        const DbfTable& t = *table_;
-        for (uint32_t r = 0; r < t.RecordCount(); ++r)
-            if (!t.IsDeleted(r)) index[std::string(t.Key(r, column))].push_back(r);
-        it = indexes_.emplace(column, std::move(index)).first;
-    }
-    // The key is cut as the table's values are (see DbfTable::Key): at a NUL, then blanks.
+namespace {
+
+// The range of a hash in an index of 2^bits ranges: its top bits, so that ranges follow the order.
+std::size_t Range(uint32_t hash, int bits) {
+    return bits == 0 ? 0 : hash >> (32 - bits);
+}
+
+// The key is cut as the table's values are (see DbfTable::Key): at a NUL, then blanks.
+std::string_view AsKey(std::string_view key) {
     key = key.substr(0, key.find('\0'));
     while (!key.empty() && key.back() == ' ')
         key.remove_suffix(1);
-    auto hit = it->second.find(std::string(key));
-    return hit == it->second.end() ? kNone : hit->second;
+    return key;
+}
+
+} // namespace
+
+uint32_t OpenedTable::KeyHash(std::string_view key) {
+    uint64_t h = std::hash<std::string_view>{}(key);
+    return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+const OpenedTable::Index& OpenedTable::IndexOf(int column) {
+    for (const Index& i : indexes_)
+        if (i.column == column) return i;
+    const DbfTable& t = *table_;
+    Index index;
+    index.column = column;
+    index.entries.reserve(t.LiveCount());
+    for (uint32_t n = 0; n < t.LiveCount(); ++n) {
+        uint32_t r = t.LiveRecord(n);
+        index.entries.push_back({KeyHash(t.Key(r, column)), r});
+    }
+    std::sort(index.entries.begin(), index.entries.end());
+    // About four entries a range: a lookup goes straight to its few.
+    while (index.bits < 24 && (std::size_t{4} << index.bits) < index.entries.size())
+        ++index.bits;
+    index.start.resize((std::size_t{1} << index.bits) + 1);
+    std::size_t e = 0;
+    for (std::size_t range = 0; range + 1 < index.start.size(); ++range) {
+        index.start[range] = static_cast<uint32_t>(e);
+        while (e < index.entries.size() && Range(index.entries[e].hash, index.bits) == range)
+            ++e;
+    }
+    index.start.back() = static_cast<uint32_t>(index.entries.size());
+    return indexes_.emplace_back(std::move(index));
+}
+
+std::vector<uint32_t> OpenedTable::Matching(int column, std::string_view key) {
+    key = AsKey(key);
+    const Index& index = IndexOf(column);
+    const uint32_t h = KeyHash(key);
+    const std::size_t range = Range(h, index.bits);
+    auto first = index.entries.begin() + index.start[range];
+    auto last = index.entries.begin() + index.start[range + 1];
+    std::vector<uint32_t> found;
+    // Entries of one hash are in record order; a record whose hash only collides is left out.
+    for (auto it = std::lower_bound(first, last, Entry{h, 0}); it != last && it->hash == h; ++it)
+        if (table_->Key(it->record, column) == key) found.push_back(it->record);
+    return found;
+}
+
+void OpenedTable::Release() {
+    indexes_.clear();
+    indexes_.shrink_to_fit();
+    table_->ReleaseBuffers();
 }
 
 bool Session::IsAlias(std::string_view name) const {
@@ -101,7 +151,36 @@ std::string Session::FindFile(const std::string& folder, const std::string& tabl
 
 void Session::ConfiarDurante(std::chrono::milliseconds plazo) {
     plazo_ = plazo;
+    tramo_ = plazo.count() > 0 ? ++tramos_ : 0;
     recientes_.clear();
+}
+
+void Session::SoltarTablas() {
+    recientes_.clear();
+    for (auto it = tables_.begin(); it != tables_.end();) {
+        if (it->second.table.use_count() > 1) {
+            it->second.table->Release();
+            ++it;
+        } else {
+            it = tables_.erase(it);
+        }
+    }
+}
+
+void Session::PaginaDeCodigos(const std::string& tabla, int pagina) {
+    std::string clave = Lower(tabla);
+    if (clave.size() > 4 && clave.compare(clave.size() - 4, 4, ".dbf") == 0)
+        clave.resize(clave.size() - 4);
+    if (pagina == 0) {
+        paginas_.erase(clave);
+        return;
+    }
+    if (!CodePage::ByNumber(pagina))
+        throw Error(
+            "La página de códigos " + std::to_string(pagina) +
+            (tabla.empty() ? "" : " elegida para la tabla «" + printable::Utf8(tabla) + "»") +
+            " no es ninguna de las que se conocen: " + CodePage::KnownNames());
+    paginas_[clave] = pagina;
 }
 
 std::shared_ptr<OpenedTable> Session::OpenTable(std::string_view alias, const std::string& table) {
@@ -137,18 +216,19 @@ std::shared_ptr<OpenedTable> Session::OpenChecked(const std::string& folder,
     }
     int64_t mtime = Nanoseconds(st.st_mtim);
     auto device = static_cast<uint64_t>(st.st_dev), inode = static_cast<uint64_t>(st.st_ino);
+    std::optional<int> pagina;
+    if (auto p = paginas_.find(Lower(table)); p != paginas_.end())
+        pagina = p->second;
+    else if (auto todas = paginas_.find(""); todas != paginas_.end())
+        pagina = todas->second;
     Cached& c = tables_[path];
     if (c.table && c.size == static_cast<uint64_t>(st.st_size) && c.mtime == mtime &&
-        c.device == device && c.inode == inode)
+        c.device == device && c.inode == inode && c.pagina == pagina)
         return c.table;
 
     c.table.reset();
-    auto t = std::make_shared<OpenedTable>(std::make_unique<DbfTable>(path));
-    uint32_t live = 0;
-    for (uint32_t r = 0; r < t->Table().RecordCount(); ++r)
-        live += t->Table().IsDeleted(r) ? 0 : 1;
-    t->SetLiveCount(live);
-    c = Cached{static_cast<uint64_t>(st.st_size), mtime, device, inode, t};
+    auto t = std::make_shared<OpenedTable>(std::make_unique<DbfTable>(path, pagina));
+    c = Cached{static_cast<uint64_t>(st.st_size), mtime, device, inode, pagina, t};
     ++loads_;
     return t;
 }

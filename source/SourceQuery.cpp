@@ -92,6 +92,9 @@ SourceQuery::SourceQuery(Session& session, std::string name, int tag,
     : session_(session), name_(std::move(name)), tag_(tag), layout_(layout) {
     for (std::size_t i = 0; i < lines.size(); ++i)
         text_ += (i ? "\n" : "") + lines[i];
+    // The first of two declared fields with one name is the one found, as a scan would.
+    for (std::size_t i = 0; i < layout_.size(); ++i)
+        byName_.emplace(ascii::Upper(layout_[i].name), static_cast<int>(i));
 }
 
 void SourceQuery::Fail(const std::string& what) const {
@@ -146,8 +149,8 @@ void SourceQuery::Open() {
     table_ = session_.OpenTable(databaseName_, sql_->table);
     try {
         BindColumns();
-        live_.clear();
-        rows_ = nullptr;
+        filtered_ = false;
+        matches_.clear();
         if (sql_->where) {
             int c = table_->Table().FieldIndex(sql_->where->column);
             const std::string column = printable::Utf8(sql_->where->column);
@@ -157,24 +160,23 @@ void SourceQuery::Open() {
             // The parameter is compared in the table's own bytes; a text the table's page
             // cannot write matches nothing.
             auto key = table_->Table().Page().Encode(params_.front().second);
-            static const std::vector<uint32_t> kNone;
-            rows_ = key ? &table_->Matching(c, *key) : &kNone;
-            count_ = rows_->size();
+            filtered_ = true;
+            if (key) matches_ = table_->Matching(c, *key);
+            count_ = matches_.size();
         } else {
-            const DbfTable& t = table_->Table();
-            live_.reserve(table_->LiveCount());
-            for (uint32_t r = 0; r < t.RecordCount(); ++r)
-                if (!t.IsDeleted(r)) live_.push_back(r);
-            count_ = live_.size();
+            count_ = table_->LiveCount();
         }
+    } catch (const DbfError& e) {
+        table_.reset();
+        // An error of the table itself names it already; one read under the query says which.
+        if (std::string_view(e.what()).starts_with(name_ + ": ")) throw;
+        Fail(e.what());
     } catch (...) {
         table_.reset();
         throw;
     }
     active_ = true;
     pos_ = 0;
-    delivered_.clear();
-    Deliver();
     if (AfterOpen) AfterOpen(*this);
     if (OnStateChange) OnStateChange();
 }
@@ -183,17 +185,11 @@ void SourceQuery::Close() {
     if (!active_) return;
     active_ = false;
     table_.reset();
-    live_.clear();
-    live_.shrink_to_fit();
-    rows_ = nullptr;
+    filtered_ = false;
+    matches_.clear();
+    matches_.shrink_to_fit();
     count_ = pos_ = 0;
-    delivered_.clear();
-    delivered_.shrink_to_fit();
     if (OnStateChange) OnStateChange();
-}
-
-void SourceQuery::Deliver() {
-    if (pos_ < count_) delivered_.push_back(Record(pos_));
 }
 
 void SourceQuery::First() {
@@ -202,8 +198,6 @@ void SourceQuery::First() {
     WatchTable(true);
     // Forward-only: going back to the start walks the rows again from the first.
     pos_ = 0;
-    delivered_.clear();
-    Deliver();
 }
 
 void SourceQuery::Next() {
@@ -211,13 +205,13 @@ void SourceQuery::Next() {
     if (pos_ >= count_) return;
     WatchTable(false);
     ++pos_;
-    Deliver();
 }
 
-// The records are read from memory, so a changed file cannot crash the walk; but the operator
-// must hear that what was copied is not what the folder now holds. The look costs a few system
-// calls, so it is spaced out by records and, for slow walks, by time: the clock is read every
-// 64 records and when the walk reaches its end.
+// The records are read with pread into memory of our own, so a changed file cannot crash the
+// walk (a read that comes up short is an error at once); but the operator must hear that what
+// was copied is not what the folder now holds. The look costs a few system calls, so it is
+// spaced out by records and, for slow walks, by time: the clock is read every 64 records and
+// when the walk reaches its end.
 void SourceQuery::WatchTable(bool now) {
     using namespace std::chrono_literals;
     ++sinceCheck_;
@@ -234,21 +228,32 @@ void SourceQuery::WatchTable(bool now) {
     }
 }
 
-SourceField SourceQuery::FieldByName(std::string_view name) const {
-    for (std::size_t i = 0; i < layout_.size(); ++i)
-        if (ascii::EqualNoCase(layout_[i].name, name))
-            return SourceField(*this, static_cast<int>(i));
+int SourceQuery::FieldNo(std::string_view name) const {
+    char upper[32];
+    if (name.size() < sizeof upper) {
+        // Field names are short: upper-cased on the stack, found by hash.
+        for (std::size_t i = 0; i < name.size(); ++i)
+            upper[i] = ascii::Upper(name[i]);
+        if (auto it = byName_.find(std::string_view(upper, name.size())); it != byName_.end())
+            return it->second;
+    }
     Fail("el campo '" + printable::Utf8(name) + "' no existe en la consulta");
 }
 
+SourceField SourceQuery::Field(int declared) const {
+    if (declared < 0 || declared >= static_cast<int>(layout_.size()))
+        Fail("el campo número " + std::to_string(declared + 1) + " no existe en la consulta");
+    return SourceField(*this, declared);
+}
+
 std::string SourceQuery::DisplayText(std::size_t row, int field) const {
-    if (!active_ || row >= delivered_.size() || field < 0 ||
+    if (!active_ || row >= DeliveredCount() || field < 0 ||
         field >= static_cast<int>(columns_.size()))
         return {};
     const DbfTable& t = table_->Table();
-    uint32_t r = delivered_[row];
     int c = columns_[field];
     try {
+        uint32_t r = Record(row);
         switch (t.Fields()[c].type) {
         case 'C':
             return t.Text(r, c);
@@ -274,7 +279,11 @@ std::string SourceQuery::DisplayText(std::size_t row, int field) const {
 bool SourceField::IsNull() const {
     if (q_.Eof()) return true;
     const DbfTable& t = q_.table_->Table();
-    return t.Key(q_.CurrentRecord(), q_.columns_[declared_]).empty();
+    try {
+        return t.Key(q_.CurrentRecord(), q_.columns_[declared_]).empty();
+    } catch (const DbfError& e) {
+        q_.Fail(e.what());
+    }
 }
 
 std::string SourceField::AsString() const {

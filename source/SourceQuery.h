@@ -5,11 +5,13 @@
 #include "LocalSql.h"
 #include "Session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class SourceQuery;
@@ -56,7 +58,12 @@ public:
     static constexpr std::size_t kRecordsBetweenChecks = 1024;
     bool Eof() const { return !active_ || pos_ >= count_; }
 
-    SourceField FieldByName(std::string_view name) const;
+    // A declared field by name, without regard to case; an error when the query has none.
+    SourceField FieldByName(std::string_view name) const { return Field(FieldNo(name)); }
+    // The same in two steps, for callers that read the same fields at every record: the field's
+    // position among the declared ones, found once, and the field at that position.
+    int FieldNo(std::string_view name) const;
+    SourceField Field(int declared) const;
 
     // Around the running of the text at Open.
     std::function<void(SourceQuery&)> BeforeOpen, AfterOpen;
@@ -64,20 +71,25 @@ public:
     std::function<void()> OnStateChange;
 
     // For views and progress: rows the walk has delivered so far (the current one included),
-    // how many rows the query holds, and a field of a delivered row shown as text.
-    std::size_t DeliveredCount() const { return delivered_.size(); }
+    // how many rows the query holds, and a field of a delivered row shown as text (its record
+    // read again when it is no longer at hand).
+    std::size_t DeliveredCount() const { return active_ ? std::min(pos_ + 1, count_) : 0; }
     std::size_t RowCount() const { return count_; }
     std::string DisplayText(std::size_t row, int field) const;
     // The table the query opened; for messages about where values come from.
     const DbfTable* Table() const { return table_ ? &table_->Table() : nullptr; }
-    uint32_t CurrentRecord() const { return Record(pos_); }
+    // The current row's record number in its file; past the end, one past the last record.
+    uint32_t CurrentRecord() const {
+        return !active_ ? 0 : pos_ < count_ ? Record(pos_) : table_->Table().RecordCount();
+    }
 
 private:
     friend class SourceField;
     void Parse();
     void BindColumns();
-    uint32_t Record(std::size_t pos) const { return rows_ ? (*rows_)[pos] : live_[pos]; }
-    void Deliver();
+    uint32_t Record(std::size_t pos) const {
+        return filtered_ ? matches_[pos] : table_->Table().LiveRecord(static_cast<uint32_t>(pos));
+    }
     void WatchTable(bool now);
     [[noreturn]] void Fail(const std::string& what) const;
 
@@ -87,17 +99,24 @@ private:
     std::string text_;
     std::string databaseName_ = kAliasFacturaPlus;
     std::vector<FieldDecl> layout_;
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    // Upper-cased name -> declared position.
+    std::unordered_map<std::string, int, NameHash, std::equal_to<>> byName_;
     std::optional<LocalSelect> sql_;
     std::vector<std::pair<std::string, std::string>> params_;
 
     bool active_ = false;
     std::shared_ptr<OpenedTable> table_;
-    std::vector<int> columns_;                    // table column of each declared field
-    const std::vector<uint32_t>* rows_ = nullptr; // filtered rows, or null for the whole table
-    std::vector<uint32_t> live_; // the whole table's live records, when not filtered
+    std::vector<int> columns_;      // table column of each declared field
+    bool filtered_ = false;         // by its WHERE: the rows are matches_
+    std::vector<uint32_t> matches_; // the records that match, in file order
     std::size_t count_ = 0;
     std::size_t pos_ = 0;
-    std::vector<uint32_t> delivered_;
     std::size_t sinceCheck_ = 0; // records walked since the table's file was last looked at
     std::chrono::steady_clock::time_point checkedAt_{};
 };

@@ -24,7 +24,10 @@ constexpr std::chrono::milliseconds kConfianzaEnTablas{1000};
 class ConfianzaEnTablas {
 public:
     explicit ConfianzaEnTablas(Session& s) : s_(s) { s_.ConfiarDurante(kConfianzaEnTablas); }
-    ~ConfianzaEnTablas() { s_.ConfiarDurante(std::chrono::milliseconds{0}); }
+    ~ConfianzaEnTablas() {
+        s_.ConfiarDurante(std::chrono::milliseconds{0});
+        s_.SoltarTablas(); // what the run read does not outlive it
+    }
 
 private:
     Session& s_;
@@ -342,8 +345,12 @@ void TDatos::AvisarDeLaTabla(const SourceQuery& q) {
     const DbfTable* t = q.Table();
     if (!t || !tablasInformadas_.insert(t->Path()).second) return;
     interfaz_.Tabla(InfoTabla{q.Name(), t->FileName(), t->Page().Number(), t->PageReason(),
-                              t->HeaderRecordCount(), t->RecordCount(), t->CountMismatch()});
+                              t->HeaderRecordCount(), t->RecordCount(), t->CountMismatch(),
+                              t->PageWarning()});
     // The records read are kept, but the operator must know that the file promised others.
     if (std::string falta = t->CountMismatch(); !falta.empty())
         interfaz_.Aviso(falta, RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
+    // Read as its header says, but its text may come out wrong.
+    if (!t->PageWarning().empty())
+        interfaz_.Aviso(t->PageWarning(), RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
 }

@@ -22,6 +22,9 @@ struct InfoTabla {
     std::size_t enCabecera = 0; // records the header counts
     std::size_t leidos = 0;     // records read, deleted ones included
     std::string discrepancia;   // why they differ; empty when they do not
+    // The text reads much better in another code page than the header's, with the pages and
+    // the words that decided it; empty when not. A run also warns of it, once.
+    std::string sospecha;
 };
 
 // What a comparison finds: a column whose target value differs from what the source would

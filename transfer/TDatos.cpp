@@ -50,6 +50,10 @@ void TDatos::CrearAlias(const std::string& ruta) {
     origen_->CrearAlias(ruta);
 }
 
+void TDatos::PaginaDeCodigos(const std::string& tabla, int pagina) {
+    origen_->Session1.PaginaDeCodigos(tabla, pagina);
+}
+
 void TDatos::SetRutaDestino(const std::string& ruta) {
     IBDatabase1().SetDatabaseName(ruta);
 }

@@ -65,6 +65,10 @@ public:
 
     // Rebuilds the source alias on a folder; the folder is not checked until a query opens.
     void CrearAlias(const std::string& ruta);
+    // Reads a source table ("agentes", "agentes.dbf"; "" for every table) in the code page the
+    // operator chose, whatever its header says; 0 takes the choice back. A page the engine does
+    // not know is an Error that lists the ones it knows.
+    void PaginaDeCodigos(const std::string& tabla, int pagina);
     // The target database: a file path, or server:path. Another path while connected is refused.
     void SetRutaDestino(const std::string& ruta);
     const std::string& RutaDestino() const;

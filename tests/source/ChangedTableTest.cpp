@@ -96,10 +96,12 @@ TEST_F(ChangedTableTest, ChangesMidWalkEndItWithAnErrorNamingTheTable) {
         SCOPED_TRACE(c.name);
         Spit(path, Table(kRecords));
         query.Open();
-        for (int i = 0; i < 10; ++i)
+        for (int i = 0; i < 10; ++i) {
             query.Next();
+            (void)query.FieldByName("CCOD").AsString();
+        }
         c.change(path);
-        // What was read stays readable: the records live in the program's own memory.
+        // The record the walk is on stays readable: it was read into the program's own memory.
         EXPECT_EQ(query.FieldByName("CCOD").AsString(), "C10");
         EXPECT_EQ(query.FieldByName("NIMP").AsFloat(), 10.5);
         std::size_t walked = 0;
@@ -116,6 +118,91 @@ TEST_F(ChangedTableTest, ChangesMidWalkEndItWithAnErrorNamingTheTable) {
         }
         query.Close();
     }
+}
+
+// Records are read from the file as the walk reaches them: one deleted or brought back under the
+// walk, or garbage where a deletion flag was, ends it as a change, never as another row.
+TEST_F(ChangedTableTest, ARecordRewrittenInPlaceAheadOfTheWalkEndsIt) {
+    struct Case {
+        char flag;
+        const char* why;
+    } cases[] = {{'*', "el registro 2001 se ha borrado"},
+                 {'\x07', "el registro 2001 tiene ahora la marca de borrado 0x07"}};
+    for (const Case& c : cases) {
+        Spit(path, Table(kRecords));
+        query.Open();
+        (void)query.FieldByName("CCOD").AsString();
+        {
+            std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+            const std::streamoff header = 32 + 2 * 32 + 1, record = 1 + 6 + 8;
+            f.seekp(header + 2000 * record);
+            f.put(c.flag);
+        }
+        std::size_t walked = 0;
+        std::string error = WalkToTheEnd(walked);
+        EXPECT_NE(error.find("ha cambiado durante el traspaso (" + std::string(c.why) + ")"),
+                  std::string::npos)
+            << error;
+        // Noticed when the piece of the file that holds it is read, before it is delivered.
+        EXPECT_LE(walked, 2000u);
+        EXPECT_GE(walked + SourceQuery::kRecordsBetweenChecks, 2000u);
+        query.Close();
+    }
+    // A deleted record brought back is a change as well.
+    DbfWriter w({{"CCOD", 'C', 6}, {"NIMP", 'N', 8, 2}});
+    for (std::size_t i = 0; i < kRecords; ++i)
+        w.Add({"C" + std::to_string(i), "1"}, i == 2500);
+    Spit(path, w.Bytes());
+    query.Open();
+    EXPECT_EQ(query.RowCount(), kRecords - 1);
+    {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(32 + 2 * 32 + 1 + 2500 * 15);
+        f.put(' ');
+    }
+    std::size_t walked = 0;
+    EXPECT_NE(WalkToTheEnd(walked).find("el registro 2501 se ha recuperado"), std::string::npos);
+    query.Close();
+}
+
+// The grid reads delivered rows again; when the file has been cut under them it shows an error
+// mark in their place, and the lookups of a side table cut under its index give nothing.
+TEST_F(ChangedTableTest, RowsReadAgainFromACutFileAreMarksNotCrashes) {
+    query.Open();
+    std::size_t walked = 0;
+    ASSERT_EQ(WalkToTheEnd(walked), "");
+    ASSERT_EQ(query.DeliveredCount(), kRecords);
+    ASSERT_EQ(truncate(path.c_str(), 32 + 2 * 32 + 1 + 100 * 15), 0);
+    EXPECT_EQ(query.DisplayText(kRecords - 1, 0), "C" + std::to_string(kRecords - 1))
+        << "the last rows walked are at hand";
+    query.Table()->ReleaseBuffers();
+    EXPECT_EQ(query.DisplayText(5, 0), "C5") << "still in the file";
+    EXPECT_EQ(query.DisplayText(99, 1), "99.5") << "the last record the file still holds";
+    EXPECT_EQ(query.DisplayText(kRecords - 2, 0), "#error");
+    EXPECT_EQ(query.DisplayText(100, 1), "#error");
+    query.Close();
+
+    SourceQuery filtered{session, "qFiltro", 0, {"select * from cuentas where CCOD = :p"}, kLayout};
+    filtered.SetDatabaseName("Datos");
+    Spit(path, Table(kRecords));
+    session.ConfiarDurante(std::chrono::hours(1)); // a run that takes the table as it was
+    filtered.SetParam("p", "C7");
+    filtered.Open();
+    EXPECT_EQ(filtered.FieldByName("NIMP").AsFloat(), 7.5);
+    filtered.Table()->ReleaseBuffers(); // nothing of it left in memory but its index
+    filtered.Close();
+    ASSERT_EQ(truncate(path.c_str(), 32 + 2 * 32 + 1 + 1000 * 15), 0);
+    filtered.SetParam("p", "C3000");
+    std::string error;
+    try {
+        filtered.Open();
+    } catch (const DbfError& e) {
+        error = e.what();
+    }
+    EXPECT_NE(error.find("qFiltro: Tabla «" + path + "»: ha cambiado durante el traspaso"),
+              std::string::npos)
+        << error;
+    EXPECT_FALSE(filtered.Active());
 }
 
 TEST_F(ChangedTableTest, TheNextOpeningReadsTheNewFile) {

@@ -154,6 +154,58 @@ TEST(CodePageGuessTest, SpanishCorpusIsReadInThePageItWasWrittenIn) {
     EXPECT_TRUE(wrong.empty()) << wrong.size() << " tables read in the wrong page:" << list;
 }
 
+// The same corpus in tables whose header names a page: labelled right, no table is ever suspect;
+// labelled wrong, the header's page is kept, and a table with enough text is told about.
+TEST(CodePageGuessTest, LabelledTablesAreSuspectOnlyWhenTheTextSaysSoClearly) {
+    std::vector<Text> corpus = Corpus();
+    ASSERT_GE(corpus.size(), 400u) << "corpus not found in " << TM_SOURCE_TESTS_DIR;
+    TempDir dir;
+    std::string path = dir.File("con-pagina.dbf");
+    int total = 0, wrongLabels = 0, told = 0, groups = 0, groupsTold = 0;
+    std::vector<std::string> falseAlarms, missedWholes;
+    for (const Sample& s : Samples(corpus)) {
+        for (bool rightLabel : {true, false}) {
+            int label = rightLabel == (s.page == 850) ? 850 : 1252;
+            DbfWriter w({{"CTEXTO", 'C', 100}});
+            w.languageDriver = label == 850 ? 0x02 : 0x03;
+            for (const std::string& r : s.records)
+                w.Add({r});
+            w.Write(path);
+            DbfTable t(path);
+            ++total;
+            ASSERT_EQ(t.Page().Number(), label) << s.what << ": never read otherwise";
+            bool suspect = !t.PageWarning().empty();
+            if (rightLabel) {
+                if (suspect) falseAlarms.push_back(s.what + " -> " + t.PageWarning());
+                continue;
+            }
+            ++wrongLabels;
+            told += suspect;
+            if (s.what.find(" grupo desde ") != std::string::npos) {
+                ++groups;
+                groupsTold += suspect;
+            }
+            if (s.what.find("corpus entero") != std::string::npos && !suspect)
+                missedWholes.push_back(s.what);
+            if (suspect) {
+                EXPECT_NE(t.PageWarning().find("pero el texto se lee mucho mejor como " +
+                                               CodePage::Name(s.page)),
+                          std::string::npos)
+                    << t.PageWarning();
+            }
+        }
+    }
+    std::printf("[ páginas  ] tablas con byte de idioma: %d; bien etiquetadas y avisadas: %zu; "
+                "mal etiquetadas y avisadas: %d de %d (grupos de siete textos: %d de %d)\n",
+                total, falseAlarms.size(), told, wrongLabels, groupsTold, groups);
+    std::string list;
+    for (std::size_t i = 0; i < falseAlarms.size() && i < 20; ++i)
+        list += "\n  " + falseAlarms[i];
+    EXPECT_TRUE(falseAlarms.empty()) << falseAlarms.size() << " right labels suspected:" << list;
+    EXPECT_TRUE(missedWholes.empty()) << "the whole corpus under the wrong label, not told";
+    EXPECT_GE(groupsTold * 20, groups * 11) << "most groups of seven texts under the wrong label";
+}
+
 // The faults seen in the field, each as a small table, with the reason the operator reads.
 TEST(CodePageGuessTest, TheCasesSeenInTheFieldAndTheirReasons) {
     struct Case {
