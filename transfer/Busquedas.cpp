@@ -9,6 +9,7 @@
 #include "Tratamiento.h"
 
 #include <unordered_map>
+#include <utility>
 
 std::optional<int32_t> TDatos::BuscarIdFamilia(const std::string& codigo) {
     // Families are stored under the first four characters of their code.
@@ -99,10 +100,9 @@ double TDatos::StockArticulo(const std::string& articulo) {
     return stock.Eof() ? 0 : stock.FieldByName("NSTOCK").AsFloat();
 }
 
-namespace {
-
 // The mappings' lookups, answered by the data module's own operations. Within one transfer the
-// target's identifiers cannot change (the turn keeps every other transfer off the database), so
+// identifiers of families, payment methods and agents are taken as fixed (the turn keeps every
+// other transfer off the database; a row the product's own users add meanwhile is not seen), so
 // each code is asked once and remembered until the next transfer; a review asks every time, as
 // each record must hear of the codes the target lacks.
 class BusquedasDeDatos final : public Busquedas {
@@ -118,9 +118,12 @@ public:
         return d_.StockArticulo(articulo);
     }
     std::optional<int32_t> IdFamilia(const std::string& codigo) override {
-        if (!Recuerda()) return d_.BuscarIdFamilia(codigo);
-        return Recordado(familias_, Primeros(codigo, 4),
-                         [&] { return d_.BuscarIdFamilia(codigo); });
+        std::optional<int32_t> id = Recuerda()
+                                        ? Recordado(familias_, Primeros(codigo, 4),
+                                                    [&] { return d_.BuscarIdFamilia(codigo); })
+                                        : d_.BuscarIdFamilia(codigo);
+        if (!id) PorCrear("FAMILIASARTICULOS", Primeros(codigo, 4), "la familia nueva");
+        return id;
     }
     int32_t FormaPagoODefecto(const std::string& codigo, int32_t defecto) override {
         if (!Recuerda()) return d_.FormaPagoODefecto(codigo, defecto);
@@ -132,8 +135,10 @@ public:
         int32_t id =
             Recuerda() ? Recordado(agentes_, codigo, [&] { return d_.BuscarIdAgenteVenta(codigo); })
                        : d_.BuscarIdAgenteVenta(codigo);
+        if (id == 0) PorCrear("AGENTESVENTA", codigo, "el agente nuevo");
         return id != 0 ? std::optional<int32_t>(id) : std::nullopt;
     }
+    std::optional<std::string> FilaPorCrear() override { return std::exchange(porCrear_, {}); }
     void Olvidar() override {
         familias_.clear();
         formasPago_.clear();
@@ -142,6 +147,12 @@ public:
 
 private:
     bool Recuerda() const { return d_.GetModo() != TDatos::Modo::Revision; }
+    // A code the target lacks that an earlier transfer of this comparison would create.
+    void PorCrear(const std::string& tabla, const std::string& codigo, const char* que) {
+        auto t = d_.porCrear_.find(tabla);
+        if (t != d_.porCrear_.end() && t->second.count(codigo))
+            porCrear_ = std::string(que) + " «" + TextoVisible(codigo) + "»";
+    }
     // The answer for `clave`, asked of `buscar` the first time only; an error is not remembered.
     template <class V, class F>
     static V Recordado(std::unordered_map<std::string, V>& m, const std::string& clave, F buscar) {
@@ -156,9 +167,8 @@ private:
     std::unordered_map<std::string, std::optional<int32_t>> familias_;
     std::unordered_map<std::string, int32_t> formasPago_;
     std::unordered_map<std::string, int32_t> agentes_;
+    std::optional<std::string> porCrear_;
 };
-
-} // namespace
 
 std::unique_ptr<Busquedas> NuevasBusquedas(TDatos& d) {
     return std::make_unique<BusquedasDeDatos>(d);

@@ -64,11 +64,21 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     SourceQuery& q = *t.consulta;
     std::unique_ptr<Tratamiento> propio;
     tratamiento_ = &TratamientoDelModo(propio);
+    // What belongs to this run does not outlive it.
+    struct AlTerminar {
+        TDatos& d;
+        ~AlTerminar() {
+            d.tratamiento_ = nullptr;
+            d.enlazar_->Olvidar();
+            d.omitidos_.clear();
+        }
+    } alTerminar{*this};
 
     RegistrosActualizados = 0;
     RegistrosAnadidos = 0;
     RegistrosRechazados = 0;
     RegistrosSinCambios = 0;
+    RegistrosIguales = RegistrosDistintos = RegistrosNuevos = RegistrosSoloEnDestino = 0;
     IBSQLSelect().Close();
     q.Open();
     q.First();
@@ -126,9 +136,10 @@ bool TDatos::Recorrer(const Traspaso& t) {
         try {
             IniciarSiHaceFalta();
             // A record that left its rows as they were has nothing to commit.
-            if (!Registro(t, campos))
-                ++confirmados;
-            else if (pendientes++ == 0)
+            // Nothing to commit; in a run that writes, as safe as what is committed.
+            if (!Registro(t, campos)) {
+                if (tratamiento_->Escribe()) ++confirmados;
+            } else if (pendientes++ == 0)
                 primeroPendiente_ = std::chrono::steady_clock::now();
             // Committed before the source moves on: a table that fails to move on then leaves
             // this record committed, as the count says, not waiting for the closing commit.
@@ -283,14 +294,15 @@ bool TDatos::Guardado(const std::function<void()>& bloque) {
 void TDatos::Seguir(const Traspaso& t, const Campos& c, int32_t id) {
     const Fuente f{c, *busquedas_};
     for (const Seguimiento& seg : t.seguimientos)
-        Guardado([&] {
-            IBSQL& s = IBSQLSelect();
-            s.Close();
-            s.SetText(seg.texto);
-            s.ParamByName(seg.idParametro).SetAsInteger(id);
-            (*enlazar_)(s, seg.lineas, Envio::Ambas, Calcular(seg.lineas, Envio::Ambas, f));
-            s.ExecQuery();
-        });
+        if (!Omitido(seg))
+            Guardado([&] {
+                IBSQL& s = IBSQLSelect();
+                s.Close();
+                s.SetText(seg.texto);
+                s.ParamByName(seg.idParametro).SetAsInteger(id);
+                (*enlazar_)(s, seg.lineas, Envio::Ambas, f);
+                s.ExecQuery();
+            });
 }
 
 void TDatos::PonerTextos(const Traspaso& t) {

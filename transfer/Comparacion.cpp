@@ -2,7 +2,9 @@
 // writing (its code looked up, its values computed with every cut, lookup and default), then the
 // rows it would update are read and compared with what it would send. Records the run would
 // refuse are warned about as the run would warn them. Several records with one code end in one
-// row, as a run leaves it: the last of them is what the row is compared with.
+// row, as a run leaves it: the last of them is what the row is compared with. A value that points
+// to a row an earlier transfer of the same comparison found missing (a new agent of a client)
+// differs whatever the target holds, as the run would point it to the row it creates.
 #include "Comparador.h"
 #include "Destino.h"
 #include "FbError.h"
@@ -12,9 +14,20 @@
 #include <map>
 #include <set>
 
+namespace {
+
+std::string SinFinales(std::string s) {
+    s.erase(s.find_last_not_of(' ') + 1);
+    return s;
+}
+
+} // namespace
+
 class ModoComparacion final : public Tratamiento {
 public:
-    explicit ModoComparacion(TDatos& d) : d_(d), comparador_(d.destino_->IBSQLComparacion) {}
+    explicit ModoComparacion(TDatos& d) : d_(d), comparador_(d.destino_->IBSQLComparacion) {
+        comparador_.pendiente = [&d] { return d.busquedas_->FilaPorCrear(); };
+    }
     bool Escribe() const override { return false; }
     void Empezar(const Traspaso& t) override;
     bool Registro(const Traspaso& t, const Campos& c, int32_t id) override;
@@ -43,8 +56,6 @@ void ModoComparacion::Empezar(const Traspaso&) {
     resultados_.clear();
     orden_.clear();
     codigos_.clear();
-    d_.RegistrosIguales = d_.RegistrosDistintos = d_.RegistrosNuevos = 0;
-    d_.RegistrosSoloEnDestino = 0;
 }
 
 void ModoComparacion::Avisar(const std::string& texto) {
@@ -64,20 +75,28 @@ bool ModoComparacion::Admitido(const Traspaso& t, const Fuente& f, int32_t id) {
 
 bool ModoComparacion::Registro(const Traspaso& t, const Campos& c, int32_t id) {
     const Fuente f{c, *d_.busquedas_};
-    std::string codigo = t.codigo(c);
+    // The lookup's equality ignores trailing blanks, and so do the codes compared here.
+    std::string codigo = SinFinales(t.codigo(c));
     codigos_.insert(codigo);
     Resultado r{Resultado::Estado::Nuevo, d_.registro_.codigo, {}};
+    // Each block as the run guards it: a refused main row still has its follow-ups written.
     bool admitido = false;
     bool hecho = d_.Guardado([&] {
         admitido = Admitido(t, f, id);
-        if (!admitido || id == 0) return;
-        r.distintas = comparador_.Comparar(t, f, id);
-        r.estado = r.distintas.empty() ? Resultado::Estado::Igual : Resultado::Estado::Distinto;
+        if (admitido && id != 0) r.distintas = comparador_.Principal(t, f, id);
     });
-    if (!hecho || !admitido) {
-        ++d_.RegistrosRechazados;
-        return false;
-    }
+    bool rechazado = !hecho || !admitido;
+    if (rechazado) ++d_.RegistrosRechazados;
+    if (id != 0)
+        for (const Seguimiento& s : t.seguimientos)
+            if (!d_.Omitido(s))
+                d_.Guardado([&] {
+                    std::vector<ColumnaDistinta> d = comparador_.Seguimiento(s, f, id);
+                    r.distintas.insert(r.distintas.end(), d.begin(), d.end());
+                });
+    if (rechazado && (id == 0 || r.distintas.empty())) return false;
+    if (id != 0)
+        r.estado = r.distintas.empty() ? Resultado::Estado::Igual : Resultado::Estado::Distinto;
     auto [sitio, nuevo] = resultados_.try_emplace(codigo, std::move(r));
     if (nuevo)
         orden_.push_back(codigo);
@@ -102,6 +121,7 @@ void ModoComparacion::Terminar(const Traspaso& t, std::size_t) {
             break;
         case Resultado::Estado::Nuevo:
             ++d_.RegistrosNuevos;
+            d_.porCrear_[t.tabla].insert(codigo);
             d_.interfaz_.Comparacion({Tipo::Nuevo, t.tabla, r.codigo, {}, {}, {}});
             break;
         }
@@ -124,8 +144,7 @@ void ModoComparacion::SoloEnDestino(const Traspaso& t) {
     for (s.ExecQuery(); !s.Eof(); s.Next()) {
         IBField& f = s.Field(0);
         // The lookup's equality ignores trailing blanks; so does this.
-        std::string codigo = f.IsNull() ? std::string() : f.AsString();
-        codigo.erase(codigo.find_last_not_of(' ') + 1);
+        std::string codigo = f.IsNull() ? std::string() : SinFinales(f.AsString());
         if (!f.IsNull() && codigos_.count(codigo)) continue;
         ++d_.RegistrosSoloEnDestino;
         d_.interfaz_.Comparacion(

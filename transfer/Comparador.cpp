@@ -134,40 +134,56 @@ const Comparador::Lectura& Comparador::LecturaDe(const std::string& update,
     return lecturas_.emplace(update, std::move(l)).first->second;
 }
 
-void Comparador::Leer(const Lectura& l, const std::vector<Linea>& lineas,
-                      const std::vector<Valor>& valores, const std::string& idParametro, int32_t id,
-                      bool obligatoria, std::vector<ColumnaDistinta>& distintas) {
+std::vector<ColumnaDistinta> Comparador::Leer(const Lectura& l, const std::vector<Linea>& lineas,
+                                              const Fuente& f, const std::string& idParametro,
+                                              int32_t id, bool obligatoria) {
     s_.Close();
     s_.SetText(l.texto);
-    std::size_t k = 0;
+    std::map<std::string, std::string> pendientes; // by parameter, upper-cased
+    if (pendiente) pendiente();                    // what an earlier lookup left is not this row's
     for (const Linea& li : lineas) {
-        if (!Envia(li, Envio::Cambio)) continue;
-        const Valor& v = valores.at(k++);
-        if (li.valor.DelReloj()) continue;
+        if (!Envia(li, Envio::Cambio) || li.valor.DelReloj()) continue;
+        Valor v = li.valor(f);
+        if (pendiente)
+            if (std::optional<std::string> p = pendiente())
+                pendientes[ascii::Upper(li.parametro)] = *p;
         Enlazar(s_, li.parametro, v);
     }
     s_.ParamByName(idParametro).SetAsInteger(id);
     s_.ExecQuery();
     if (s_.Eof() && obligatoria)
-        throw Error("La fila de " + l.tabla + " con identificador " + std::to_string(id) +
-                    " ya no está en el destino");
+        throw FilaDesaparecida("La fila de " + l.tabla + " con identificador " +
+                               std::to_string(id) + " ya no está en el destino");
+    std::vector<ColumnaDistinta> distintas;
     for (; !s_.Eof(); s_.Next())
         for (std::size_t i = 0; i < l.columnas.size(); ++i) {
             Variant destino = s_.Field(static_cast<int>(2 * i)).AsVariant();
-            Variant origen = s_.Field(static_cast<int>(2 * i + 1)).AsVariant();
-            if (destino != origen)
+            auto p = pendientes.find(ascii::Upper(l.columnas[i].parametro));
+            if (p != pendientes.end()) {
                 distintas.push_back(
-                    {l.tabla, l.columnas[i].columna, ComoTexto(destino), ComoTexto(origen)});
+                    {l.tabla, l.columnas[i].columna, ComoTexto(destino), p->second});
+                continue;
+            }
+            Variant origen = s_.Field(static_cast<int>(2 * i + 1)).AsVariant();
+            if (destino == origen) continue;
+            std::string d = ComoTexto(destino), o = ComoTexto(origen);
+            if (d == o && std::holds_alternative<std::string>(destino) &&
+                std::holds_alternative<std::string>(origen)) {
+                // They differ in trailing blanks only: show them.
+                d = std::get<std::string>(destino);
+                o = std::get<std::string>(origen);
+            }
+            distintas.push_back({l.tabla, l.columnas[i].columna, d, o});
         }
     s_.Close();
+    return distintas;
 }
 
-std::vector<ColumnaDistinta> Comparador::Comparar(const Traspaso& t, const Fuente& f, int32_t id) {
-    std::vector<ColumnaDistinta> distintas;
-    Leer(LecturaDe(t.update, t.lineas), t.lineas, Calcular(t.lineas, Envio::Cambio, f), t.Clave(),
-         id, true, distintas);
-    for (const Seguimiento& s : t.seguimientos)
-        Leer(LecturaDe(s.texto, s.lineas), s.lineas, Calcular(s.lineas, Envio::Cambio, f),
-             s.idParametro, id, false, distintas);
-    return distintas;
+std::vector<ColumnaDistinta> Comparador::Principal(const Traspaso& t, const Fuente& f, int32_t id) {
+    return Leer(LecturaDe(t.update, t.lineas), t.lineas, f, t.Clave(), id, true);
+}
+
+std::vector<ColumnaDistinta> Comparador::Seguimiento(const ::Seguimiento& s, const Fuente& f,
+                                                     int32_t id) {
+    return Leer(LecturaDe(s.texto, s.lineas), s.lineas, f, s.idParametro, id, false);
 }

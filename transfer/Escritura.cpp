@@ -7,6 +7,8 @@
 #include "TDatos.h"
 #include "Tratamiento.h"
 
+#include <functional>
+
 class ModoEscritura final : public Tratamiento {
 public:
     ModoEscritura(TDatos& d, bool soloCambios)
@@ -17,7 +19,7 @@ public:
 
 private:
     // Whether the rows of an existing record already hold what it would write; a record whose
-    // rows cannot be read is told and left alone.
+    // row has gone is told and left alone.
     enum class Estado { Igual, Distinto, Ilegible };
     Estado Comparar(const Traspaso& t, const Fuente& f, int32_t id);
 
@@ -26,20 +28,31 @@ private:
     Comparador comparador_;
 };
 
+// Only a record whose every block compared equal is left alone. One that could not be compared
+// goes on to be written, which then warns as any run would; only a row gone since its lookup is
+// told here and left.
 ModoEscritura::Estado ModoEscritura::Comparar(const Traspaso& t, const Fuente& f, int32_t id) {
+    auto igual = [&](const std::function<std::vector<ColumnaDistinta>()>& comparar) {
+        try {
+            return comparar().empty();
+        } catch (const FilaDesaparecida&) {
+            throw;
+        } catch (const FbError& e) {
+            if (e.AfectaALaBase()) throw;
+        } catch (const std::exception&) {
+        }
+        return false;
+    };
     try {
-        return comparador_.Comparar(t, f, id).empty() ? Estado::Igual : Estado::Distinto;
-    } catch (const ValorNoAdmitido&) {
-        return Estado::Distinto; // the update refuses it too, and says why
-    } catch (const FbError& e) {
-        if (e.AfectaALaBase()) throw;
-        d_.interfaz_.Aviso("No se ha podido comparar con el destino: " + std::string(e.what()),
-                           d_.registro_);
-    } catch (const std::exception& e) {
-        d_.interfaz_.Aviso("No se ha podido comparar con el destino: " + std::string(e.what()),
-                           d_.registro_);
+        if (!igual([&] { return comparador_.Principal(t, f, id); })) return Estado::Distinto;
+    } catch (const FilaDesaparecida& e) {
+        d_.interfaz_.Aviso(e.what(), d_.registro_);
+        return Estado::Ilegible;
     }
-    return Estado::Ilegible;
+    for (const Seguimiento& s : t.seguimientos)
+        if (!d_.Omitido(s) && !igual([&] { return comparador_.Seguimiento(s, f, id); }))
+            return Estado::Distinto;
+    return Estado::Igual;
 }
 
 bool ModoEscritura::Registro(const Traspaso& t, const Campos& c, int32_t id) {
@@ -58,9 +71,8 @@ bool ModoEscritura::Registro(const Traspaso& t, const Campos& c, int32_t id) {
     bool hecho = d_.Guardado([&] {
         Envio envio = id != 0 ? Envio::Cambio : Envio::Alta;
         IBSQL& s = id != 0 ? d_.IBSQLUpdate() : d_.IBSQLInsert();
-        std::vector<Valor> valores = Calcular(t.lineas, envio, f);
         if (id != 0) s.ParamByName(t.Clave()).SetAsInteger(id);
-        (*d_.enlazar_)(s, t.lineas, envio, valores);
+        (*d_.enlazar_)(s, t.lineas, envio, f);
         s.ExecQuery();
         if (id != 0) {
             ++d_.RegistrosActualizados;

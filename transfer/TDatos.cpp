@@ -46,6 +46,15 @@ TDatos::~TDatos() {
     }
 }
 
+void TDatos::SetModo(Modo m) {
+    if (modo_ == Modo::Ensayo && m != Modo::Ensayo) {
+        if (IBTransaction1().InTransaction()) IBTransaction1().Rollback();
+        turno_.reset();
+    }
+    if (m != modo_) porCrear_.clear();
+    modo_ = m;
+}
+
 void TDatos::CrearAlias(const std::string& ruta) {
     origen_->CrearAlias(ruta);
 }

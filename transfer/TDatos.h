@@ -20,6 +20,7 @@
 class Busquedas;
 class Campos;
 class Enlazador;
+struct Seguimiento;
 class IBDatabase;
 class IBQuery;
 class IBSQL;
@@ -113,7 +114,8 @@ public:
     // warned about. Comparacion: nothing is written; each record's target rows are read and
     // compared with what a run would write there (Interfaz::Comparacion hears of each finding).
     enum class Modo { Traspaso, Ensayo, Revision, Comparacion };
-    void SetModo(Modo m) { modo_ = m; }
+    // Leaving a dry run undoes what it did and gives its turn back.
+    void SetModo(Modo m);
     Modo GetModo() const { return modo_; }
     // A run (or a dry run) that writes only the records whose target rows differ from what they
     // would receive, or that the target lacks; the others are counted in RegistrosSinCambios.
@@ -202,6 +204,7 @@ private:
     friend class Revision;
     friend class ModoEscritura;
     friend class ModoComparacion;
+    friend class BusquedasDeDatos;
     void AbandonarConexion();
     void DejarDeAtenderSenales() noexcept;
     bool EjecutarTraspaso(const Traspaso& t);
@@ -224,6 +227,7 @@ private:
     bool Guardado(const std::function<void()>& bloque);
     // A follow-up of the record with its target identifier, guarded on its own.
     void Seguir(const Traspaso& t, const Campos& c, int32_t id);
+    bool Omitido(const Seguimiento& s) const { return omitidos_.count(&s) > 0; }
     int32_t BuscarId(const std::vector<std::string>& texto, const std::string& codigo,
                      const std::string& columna);
     void FalloDeBusqueda(const std::string& consulta, const std::string& error);
@@ -250,8 +254,13 @@ private:
     int confirmarCada_ = 1;
     std::chrono::milliseconds plazoConfirmar_{0};
     std::chrono::steady_clock::time_point primeroPendiente_; // the oldest record not committed
-    int esperaTurno_ = 0; // 0: Turno's own default
+    int esperaTurno_ = 0;                                    // 0: Turno's own default
     Tratamiento* tratamiento_ = nullptr; // what the running transfer does with each record
     // The review keeps, from one transfer to the next, the codes each table would receive.
     std::unique_ptr<Revision> revision_;
+    // The follow-ups this run leaves out, their tables missing from the target.
+    std::set<const Seguimiento*> omitidos_;
+    // A comparison's codes the target lacks, by table: rows a run would create, which later
+    // transfers of the same comparison point to.
+    std::map<std::string, std::set<std::string>> porCrear_;
 };

@@ -144,6 +144,18 @@ void Enlazador::operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio env
     }
 }
 
+void Enlazador::operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
+                           const Fuente& f) {
+    const Sitios& x = De(s, lineas, envio);
+    std::size_t k = 0;
+    for (const Linea& l : lineas) {
+        if (!Envia(l, envio)) continue;
+        Valor v = l.valor(f);
+        int lugar = x.lugares[k++];
+        Poner(lugar >= 0 ? s.Param(lugar) : s.ParamByName(l.parametro), v);
+    }
+}
+
 std::string ComoTexto(const Valor& v) {
     return std::visit(
         [](const auto& x) -> std::string {

@@ -65,6 +65,10 @@ public:
     virtual std::optional<int32_t> IdAgenteVenta(const std::string& codigo) = 0;
     // A new transfer starts: what earlier ones found may have changed since.
     virtual void Olvidar() {}
+    // In a comparison: whether the last lookup found no row for a code that an earlier transfer
+    // of the same comparison would create, and which row, as the operator reads it; asking
+    // forgets it.
+    virtual std::optional<std::string> FilaPorCrear() { return std::nullopt; }
 };
 
 // What a line's value is computed from.
@@ -175,6 +179,9 @@ class Enlazador {
 public:
     void operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
                     const std::vector<Valor>& valores, const Recogedor& recoger = {});
+    // Each value computed and bound in turn, in the lines' order: the first that fails stops
+    // the binding, as a record's block stops at its first fault.
+    void operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio envio, const Fuente& f);
     void Olvidar() { sitios_.clear(); }
 
 private:

@@ -78,11 +78,93 @@ const char* const kStockArticulo =
     "(ARTICULOCARACTERISTICA = :ParArticulo)";
 
 Traspaso Articulos(TDatos& d) {
-    std::vector<Linea> caracteristicas;
+    // The update writes the 19 columns the source owns; what only a new article gets goes with
+    // the insert alone, which fills TEXTOTICKET last.
+    std::vector<Linea> lineas = {
+        {"CODIGO", Campo("CREF")},
+        {"NOMBRE",
+         [](const Fuente& f) -> Valor {
+             return Primeros(SinIniciales(f.c.Texto("CDETALLE")), 50);
+         }},
+        {"NOMBRELARGO",
+         [](const Fuente& f) -> Valor {
+             return Primeros(f.b.NombreLargoArticulo(f.c.Texto("CREF")), 1024);
+         }},
+        {"CODIGOEAN", Campo("CCODEBAR")},
+        {"PARTNUMBER", Campo("CCODPRO")},
+        {"REFERENCIAPROVEEDOR", Campo("CREFPROV")},
+        {"TEXTOTICKET", Campo("CDES_TAC"), Envio::Cambio},
+        {"COMPUESTO", SiNo("LKIT")},
+        {"NUMEROSSERIE", Fijo(1), Envio::Alta},
+        {"LOTES", Fijo(1), Envio::Alta},
+        {"PESOUNIDAD", Decimal("NTARA")},
+        {"UNIDADESCAJA", Decimal("NUNIDADES")},
+        {"UNIDADESPAQUETE", FijoDecimal(0), Envio::Alta},
+        {"UNIDADMEDIDAVENTAS", Nulo(), Envio::Alta},
+        {"PRECIOMEDIOCOSTE", Decimal("NCOSTEPROM")},
+        {"PRECIOULTIMACOMPRA", Decimal("NCOSTEPROM")},
+        {"PRECIOMEDIOCOSTEESTANDARD", Decimal("NCOSTEPROM")},
+        {"PRECIOMEDIOCOSTEINICIAL", Decimal("NCOSTEPROM")},
+        {"FECHAULTIMACOMPRA", Ahora(), Envio::Alta},
+        {"FECHAULTIMAVENTA", Ahora(), Envio::Alta},
+        {"DOBLESTOCK", Fijo(0), Envio::Alta},
+        {"GASTOMEDIO", Fijo(0), Envio::Alta},
+        {"GASTOMEDIOINICIAL", Nulo(), Envio::Alta},
+        {"CANTIDADMINIMOPEDIDO", Fijo(0), Envio::Alta},
+        {"DESCATALOGADO", Fijo(0), Envio::Alta},
+        {"PAGINACATALOGO", Fijo(0), Envio::Alta},
+        {"MESESGARANTIACOMPRA", Fijo(0), Envio::Alta},
+        {"MESESGARANTIAVENTA", Fijo(0), Envio::Alta},
+        {"ARTICULOSVARIOS", Fijo(0), Envio::Alta},
+        {"CANTIDADPRODUCIDA", Fijo(0), Envio::Alta},
+        {"CUENTACONTABLE", Campo("CSCTAVTAS")},
+        {"CUENTACONTABLECOMPRAS", Campo("CSCTACPRAS")},
+        {"BLOQUEADO", Fijo(0), Envio::Alta},
+        {"USOCOMPRA", Fijo(1), Envio::Alta},
+        {"USOVENTA", Fijo(1), Envio::Alta},
+        {"AFECTASTOCK", SiNo("LCTRLSTOCK")},
+        {"PUNTOVERDESN", Fijo(0), Envio::Alta},
+        {"ESARTICULOPUNTOVERDE", Fijo(0), Envio::Alta},
+        {"PUNTOVERDEINCLUIDO", Fijo(0), Envio::Alta},
+        {"PRECIOPUNTOVERDE", Fijo(0), Envio::Alta},
+        {"ARTICULOPUNTOVERDE", Nulo(), Envio::Alta},
+        {"TIPOARTICULO", Nulo(), Envio::Alta},
+        {"VOLUMEN", Fijo(0), Envio::Alta},
+        {"FECHAALTA", Ahora(), Envio::Alta},
+        // A new article was last modified when it was created, not in 1858.
+        {"FECHAMODIFICACION", Ahora(), Envio::Alta},
+    };
     for (int i = 1; i <= 10; ++i)
-        caracteristicas.push_back(
-            {"CARACTERISTICAARTICULO" + std::to_string(i), Nulo(), Envio::Alta});
-    Traspaso t{
+        lineas.push_back({"CARACTERISTICAARTICULO" + std::to_string(i), Nulo(), Envio::Alta});
+    for (Linea& l : std::vector<Linea>{
+             {"GRUPOEMPRESAS", Fijo(1), Envio::Alta},
+             {"PROVEEDORHABITUAL", Nulo(), Envio::Alta},
+             {"IVA", Fijo(1), Envio::Alta},
+             {"FAMILIA",
+              [](const Fuente& f) { return EnteroONulo(f.b.IdFamilia(f.c.Texto("CCODFAM"))); }},
+             {"ENVASEASOCIADO", Nulo(), Envio::Alta},
+             {"CONCEPTO", Fijo(1), Envio::Alta},
+             {"GAMA", Nulo(), Envio::Alta},
+             {"FABRICANTE", Nulo(), Envio::Alta},
+             {"MARCA", Nulo(), Envio::Alta},
+             {"ALMACENEXCLUSIVO", Nulo(), Envio::Alta},
+             {"LARGO", Fijo(0), Envio::Alta},
+             {"ANCHO", Fijo(0), Envio::Alta},
+             {"ALTO", Fijo(0), Envio::Alta},
+             {"UNIDADES", Fijo(0), Envio::Alta},
+             {"TIPODIMENSIONARTICULO", FijoTexto("A"), Envio::Alta},
+             {"TIPOCODIGOBARRAS",
+              [](const Fuente& f) -> Valor { return TipoCodigoBarras(f.c.Entero("NTIPOCODE")); }},
+             {"PUBLICAR_ARTICULO_WEB", Fijo(0), Envio::Alta},
+             {"OFERTA_WEB", Fijo(0), Envio::Alta},
+             {"NOVEDAD_WEB", Fijo(0), Envio::Alta},
+             {"PVP_OFERTA_WEB", Fijo(0), Envio::Alta},
+             {"FECHA_INICIO_OFERTA_WEB", FechaCero(), Envio::Alta},
+             {"FECHA_FIN_OFERTA_WEB", FechaCero(), Envio::Alta},
+             {"TEXTOTICKET", Campo("CDES_TAC"), Envio::Alta},
+         })
+        lineas.push_back(std::move(l));
+    return {
         .consulta = &d.qArticulos(),
         .tabla = "ARTICULOS",
         .id = "IDARTICULOS",
@@ -92,90 +174,8 @@ Traspaso Articulos(TDatos& d) {
         .resumen = {"Artículos Añadidos: ", ",   Actualizados: "},
         .insert = kInsert,
         .update = kUpdate,
-        // The update writes the 19 columns the source owns; what only a new article gets goes
-        // with the insert alone.
         .consultadas = {"FAMILIASARTICULOS"},
-        .lineas =
-            {
-                {"CODIGO", Campo("CREF")},
-                {"NOMBRE",
-                 [](const Fuente& f) -> Valor {
-                     return Primeros(SinIniciales(f.c.Texto("CDETALLE")), 50);
-                 }},
-                {"NOMBRELARGO",
-                 [](const Fuente& f) -> Valor {
-                     return Primeros(f.b.NombreLargoArticulo(f.c.Texto("CREF")), 1024);
-                 }},
-                {"CODIGOEAN", Campo("CCODEBAR")},
-                {"PARTNUMBER", Campo("CCODPRO")},
-                {"REFERENCIAPROVEEDOR", Campo("CREFPROV")},
-                {"TEXTOTICKET", Campo("CDES_TAC")},
-                {"COMPUESTO", SiNo("LKIT")},
-                {"NUMEROSSERIE", Fijo(1), Envio::Alta},
-                {"LOTES", Fijo(1), Envio::Alta},
-                {"PESOUNIDAD", Decimal("NTARA")},
-                {"UNIDADESCAJA", Decimal("NUNIDADES")},
-                {"UNIDADESPAQUETE", FijoDecimal(0), Envio::Alta},
-                {"UNIDADMEDIDAVENTAS", Nulo(), Envio::Alta},
-                {"PRECIOMEDIOCOSTE", Decimal("NCOSTEPROM")},
-                {"PRECIOULTIMACOMPRA", Decimal("NCOSTEPROM")},
-                {"PRECIOMEDIOCOSTEESTANDARD", Decimal("NCOSTEPROM")},
-                {"PRECIOMEDIOCOSTEINICIAL", Decimal("NCOSTEPROM")},
-                {"FECHAULTIMACOMPRA", Ahora(), Envio::Alta},
-                {"FECHAULTIMAVENTA", Ahora(), Envio::Alta},
-                {"DOBLESTOCK", Fijo(0), Envio::Alta},
-                {"GASTOMEDIO", Fijo(0), Envio::Alta},
-                {"GASTOMEDIOINICIAL", Nulo(), Envio::Alta},
-                {"CANTIDADMINIMOPEDIDO", Fijo(0), Envio::Alta},
-                {"DESCATALOGADO", Fijo(0), Envio::Alta},
-                {"PAGINACATALOGO", Fijo(0), Envio::Alta},
-                {"MESESGARANTIACOMPRA", Fijo(0), Envio::Alta},
-                {"MESESGARANTIAVENTA", Fijo(0), Envio::Alta},
-                {"ARTICULOSVARIOS", Fijo(0), Envio::Alta},
-                {"CANTIDADPRODUCIDA", Fijo(0), Envio::Alta},
-                {"CUENTACONTABLE", Campo("CSCTAVTAS")},
-                {"CUENTACONTABLECOMPRAS", Campo("CSCTACPRAS")},
-                {"BLOQUEADO", Fijo(0), Envio::Alta},
-                {"USOCOMPRA", Fijo(1), Envio::Alta},
-                {"USOVENTA", Fijo(1), Envio::Alta},
-                {"AFECTASTOCK", SiNo("LCTRLSTOCK")},
-                {"PUNTOVERDESN", Fijo(0), Envio::Alta},
-                {"ESARTICULOPUNTOVERDE", Fijo(0), Envio::Alta},
-                {"PUNTOVERDEINCLUIDO", Fijo(0), Envio::Alta},
-                {"PRECIOPUNTOVERDE", Fijo(0), Envio::Alta},
-                {"ARTICULOPUNTOVERDE", Nulo(), Envio::Alta},
-                {"TIPOARTICULO", Nulo(), Envio::Alta},
-                {"VOLUMEN", Fijo(0), Envio::Alta},
-                {"FECHAALTA", Ahora(), Envio::Alta},
-                // A new article was last modified when it was created, not in 1858.
-                {"FECHAMODIFICACION", Ahora(), Envio::Alta},
-                {"GRUPOEMPRESAS", Fijo(1), Envio::Alta},
-                {"PROVEEDORHABITUAL", Nulo(), Envio::Alta},
-                {"IVA", Fijo(1), Envio::Alta},
-                {"FAMILIA",
-                 [](const Fuente& f) { return EnteroONulo(f.b.IdFamilia(f.c.Texto("CCODFAM"))); }},
-                {"ENVASEASOCIADO", Nulo(), Envio::Alta},
-                {"CONCEPTO", Fijo(1), Envio::Alta},
-                {"GAMA", Nulo(), Envio::Alta},
-                {"FABRICANTE", Nulo(), Envio::Alta},
-                {"MARCA", Nulo(), Envio::Alta},
-                {"ALMACENEXCLUSIVO", Nulo(), Envio::Alta},
-                {"LARGO", Fijo(0), Envio::Alta},
-                {"ANCHO", Fijo(0), Envio::Alta},
-                {"ALTO", Fijo(0), Envio::Alta},
-                {"UNIDADES", Fijo(0), Envio::Alta},
-                {"TIPODIMENSIONARTICULO", FijoTexto("A"), Envio::Alta},
-                {"TIPOCODIGOBARRAS",
-                 [](const Fuente& f) -> Valor {
-                     return TipoCodigoBarras(f.c.Entero("NTIPOCODE"));
-                 }},
-                {"PUBLICAR_ARTICULO_WEB", Fijo(0), Envio::Alta},
-                {"OFERTA_WEB", Fijo(0), Envio::Alta},
-                {"NOVEDAD_WEB", Fijo(0), Envio::Alta},
-                {"PVP_OFERTA_WEB", Fijo(0), Envio::Alta},
-                {"FECHA_INICIO_OFERTA_WEB", FechaCero(), Envio::Alta},
-                {"FECHA_FIN_OFERTA_WEB", FechaCero(), Envio::Alta},
-            },
+        .lineas = std::move(lineas),
         .seguimientos =
             {
                 // The article's sale prices go into the "from 1" interval of its first tariff-1
@@ -202,7 +202,4 @@ Traspaso Articulos(TDatos& d) {
                  "stock"},
             },
     };
-    // The ten characteristics of a new article, all NULL; the order of the lines has no effect.
-    t.lineas.insert(t.lineas.end(), caracteristicas.begin(), caracteristicas.end());
-    return t;
 }

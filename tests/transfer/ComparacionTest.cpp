@@ -4,6 +4,7 @@
 #include "TransferFixture.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -48,6 +49,21 @@ protected:
                 rechazados += datos->RegistrosRechazados;
                 sinCambios += datos->RegistrosSinCambios;
             }
+        datos->Cerrar();
+        datos.reset();
+    }
+    // One step of a transfer ("clientes", "familias", ...) in a data module of its own.
+    void Uno(const std::string& paso, TDatos::Modo modo, bool soloCambios = false) {
+        Reabrir();
+        datos->SetModo(modo);
+        datos->SetSoloCambios(soloCambios);
+        ui.hallazgos.clear();
+        ui.avisos.clear();
+        for (const TraspasoOfrecido& o : TraspasosOfrecidos())
+            for (const PasoDeTraspaso& p : o.pasos)
+                if (p.nombre == paso) ASSERT_TRUE(p.ejecutar(*datos)) << p.nombre;
+        rechazados = datos->RegistrosRechazados;
+        sinCambios = datos->RegistrosSinCambios;
         datos->Cerrar();
         datos.reset();
     }
@@ -162,6 +178,87 @@ TEST_F(ComparacionTest, WritingOnlyWhatChangedLeavesEveryOtherRowAsItWas) {
     EXPECT_EQ(
         Leer("select count(*) as N from CLIENTES where FECHAALTACLIENTE > '2001-01-02'")[0].at("N"),
         Variant(int32_t{0}));
+}
+
+TEST_F(ComparacionTest, AnUnreadableStockTableLeavesTheRestComparedAndWrittenWhereItChanged) {
+    Todos(TDatos::Modo::Traspaso);
+    std::filesystem::remove(carpeta + "/stocks.dbf");
+    Ejecutar("update ARTICULOS set NOMBRE = 'Cambiado a mano' where CODIGO = 'A1001'");
+    Ejecutar("update INTERVALOSTARIFASARTICULOS set IMPORTEVENTA = 99.5 where TARIFAARTICULO = "
+             "(select t.IDTARIFASARTICULOS from TARIFASARTICULOS t join ARTICULOS a on "
+             "a.IDARTICULOS = t.ARTICULO where a.CODIGO = 'A1002')");
+    Uno("articulos", TDatos::Modo::Comparacion);
+    EXPECT_EQ(
+        Hallazgos(),
+        (std::vector<std::string>{
+            "ARTICULOS «A1001» NOMBRE: «Cambiado a mano» / «Aceite de oliva virgen extra 1 l»",
+            "IntervalosTarifasArticulos «A1002» IMPORTEVENTA: «99.5» / «1.7»"}));
+    EXPECT_EQ(rechazados, 0);
+    ASSERT_EQ(ui.avisos.size(), 1u) << "the stock table, once";
+    EXPECT_NE(ui.avisos[0].find("stocks.dbf"), std::string::npos);
+
+    Uno("articulos", TDatos::Modo::Traspaso, true);
+    EXPECT_EQ(ui.avisos.size(), 1u);
+    EXPECT_EQ(S(Leer("select NOMBRE from ARTICULOS where CODIGO = 'A1001'")[0]["NOMBRE"]),
+              "Aceite de oliva virgen extra 1 l");
+    Uno("articulos", TDatos::Modo::Comparacion);
+    EXPECT_EQ(Hallazgos(), std::vector<std::string>{});
+}
+
+TEST_F(ComparacionTest, ARowAnEarlierTransferWouldCreateIsADifferenceOfItsOwn) {
+    Todos(TDatos::Modo::Traspaso);
+    Todos(TDatos::Modo::Traspaso);
+    Ejecutar("update ARTICULOS set FAMILIA = NULL where FAMILIA = (select IDFAMILIASARTICULOS "
+             "from FAMILIASARTICULOS where CODIGO = 'FERR')");
+    Ejecutar("delete from FAMILIASARTICULOS where CODIGO = 'FERR'");
+    Todos(TDatos::Modo::Comparacion);
+    EXPECT_EQ(Hallazgos(), (std::vector<std::string>{
+                               "nuevo FAMILIASARTICULOS «FERR»",
+                               "ARTICULOS «A1010» FAMILIA: «NULL» / «la familia nueva «FERR»»",
+                               "ARTICULOS «A1011» FAMILIA: «NULL» / «la familia nueva «FERR»»",
+                               "ARTICULOS «A1012» FAMILIA: «NULL» / «la familia nueva «FERR»»",
+                           }));
+}
+
+TEST_F(ComparacionTest, ARefusedRecordsFollowUpsAreComparedAndWrittenAsARunWritesThem) {
+    Tabla("clientes", {{{"CCODCLI", "C1"}, {"CPTLCLI", "41001"}, {"CCUENTA", "1234567890"}}});
+    Uno("clientes", TDatos::Modo::Traspaso);
+    Tabla("clientes", {{{"CCODCLI", "C1"}, {"CPTLCLI", "4100100000"}, {"CCUENTA", "1234567890"}}});
+    Ejecutar("update DOMICILIOSCOBRO set NUMEROCUENTA = '0000000000'");
+
+    Uno("clientes", TDatos::Modo::Comparacion);
+    EXPECT_EQ(rechazados, 1);
+    ASSERT_EQ(ui.avisos.size(), 1u);
+    EXPECT_NE(ui.avisos[0].find("CODIGOPOSTAL"), std::string::npos) << ui.avisos[0];
+    EXPECT_EQ(Hallazgos(), std::vector<std::string>{
+                               "DomiciliosCobro «C1» NUMEROCUENTA: «0000000000» / «1234567890»"});
+
+    Uno("clientes", TDatos::Modo::Traspaso, true);
+    EXPECT_EQ(ui.avisos.size(), 1u);
+    EXPECT_EQ(S(Leer("select NUMEROCUENTA from DOMICILIOSCOBRO")[0]["NUMEROCUENTA"]), "1234567890");
+}
+
+// A code cut on a blank is written with it; the target's equality ignores trailing blanks, and
+// so does the comparison.
+TEST_F(ComparacionTest, ACodeCutOnABlankIsTheRowItWasWrittenTo) {
+    Tabla("familias", {{{"CCODFAM", "AB  X"}, {"CNOMFAM", "Con blancos"}}});
+    Uno("familias", TDatos::Modo::Traspaso);
+    EXPECT_EQ(S(Leer("select CODIGO from FAMILIASARTICULOS")[0]["CODIGO"]), "AB  ");
+    Uno("familias", TDatos::Modo::Comparacion);
+    EXPECT_EQ(Hallazgos(), std::vector<std::string>{});
+    EXPECT_EQ(rechazados, 0);
+}
+
+TEST_F(ComparacionTest, AFollowUpWhoseTableTheTargetLacksIsToldOnceAndTheRestIsWritten) {
+    Ejecutar("drop trigger CLIENTES_AI");
+    Ejecutar("drop table DOMICILIOSCOBRO");
+    Tabla("clientes", {{{"CCODCLI", "C1"}}, {{"CCODCLI", "C2"}}, {{"CCODCLI", "C3"}}});
+    Uno("clientes", TDatos::Modo::Traspaso);
+    ASSERT_EQ(ui.avisos.size(), 1u);
+    EXPECT_NE(ui.avisos[0].find("no tiene la tabla DOMICILIOSCOBRO"), std::string::npos)
+        << ui.avisos[0];
+    EXPECT_NE(ui.avisos[0].find("domicilio de cobro"), std::string::npos) << ui.avisos[0];
+    EXPECT_EQ(Leer("select * from CLIENTES").size(), 3u);
 }
 
 } // namespace

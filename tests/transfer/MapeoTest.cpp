@@ -71,8 +71,15 @@ std::vector<std::string> Problemas(const Traspaso& t) {
     CompararParametros(t.insert, t.lineas, Envio::Alta, {}, p);
     CompararParametros(t.update, t.lineas, Envio::Cambio, {t.Clave()}, p);
     CompararParametros(t.Busqueda(), {}, Envio::Ambas, {"ParCodigo"}, p);
-    for (const Seguimiento& s : t.seguimientos)
+    for (const Seguimiento& s : t.seguimientos) {
         CompararParametros(s.texto, s.lineas, Envio::Ambas, {s.idParametro}, p);
+        // A follow-up is one statement: a line of it for one of two would be written one way
+        // and compared another.
+        for (const Linea& l : s.lineas)
+            if (l.envio != Envio::Ambas)
+                p.push_back("«" + s.texto.substr(0, 40) + "…»: " + l.parametro +
+                            " no es para las dos sentencias");
+    }
 
     CamposAnotados campos;
     SinBusquedas busquedas;
