@@ -69,7 +69,7 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
             turno_ = std::make_unique<Turno>(
                 IBDatabase1(), t.tabla, EsperaTurno(), [&](const std::string& texto) {
                     if (!texto.empty()) interfaz_.MostrarEstado(texto, false);
-                    interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
+                    interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0, {}});
                     return !parada_ && !SenalRecibida();
                 });
         if (!turno_->Obtenido()) return false;
@@ -101,7 +101,7 @@ bool TDatos::Recorrer(const Traspaso& t) {
     std::size_t confirmados = 0, pendientes = 0;
     while (!q.Eof()) {
         registro_ = RegistroEnCurso{
-            q.Name(), q.DeliveredCount(), q.RowCount(), {}, q.CurrentRecord() + std::size_t{1}};
+            q.Name(), q.DeliveredCount(), q.RowCount(), {}, q.CurrentRecord() + std::size_t{1}, {}};
         const RegistroEnCurso& r = registro_;
         try {
             IniciarSiHaceFalta();
@@ -169,7 +169,10 @@ void TDatos::Registro(const Traspaso& t, const Campos& campos, const std::string
                       const std::string& clave) {
     const RegistroEnCurso& r = registro_;
     // The code is the record's own data: one that cannot be read fails this record only.
-    if (!Guardado(r, [&] { registro_.codigo = t.codigo(campos); })) {
+    if (!Guardado(r, [&] {
+            registro_.codigoEscrito = campos.Texto(t.campoCodigo);
+            registro_.codigo = t.codigo(campos);
+        })) {
         ++RegistrosRechazados;
         return;
     }
@@ -379,5 +382,5 @@ void TDatos::AvisarDeLaTabla(const SourceQuery& q) {
                               t->HeaderRecordCount(), t->RecordCount(), t->CountMismatch()});
     // The records read are kept, but the operator must know that the file promised others.
     if (std::string falta = t->CountMismatch(); !falta.empty())
-        interfaz_.Aviso(falta, RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
+        interfaz_.Aviso(falta, RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0, {}});
 }
