@@ -3,6 +3,7 @@
 #include "LoteApoyo.h"
 #include "Opciones.h"
 #include "Progreso.h"
+#include "TextoVisible.h"
 #include "TransferFixture.h"
 #include "Utf8.h"
 
@@ -96,6 +97,25 @@ TEST(LoteOpcionesTest, MistakesAndOptionsWithoutEffectAreRefused) {
         EXPECT_NE(Rechazo(c.args).find(c.mensaje), std::string::npos) << c.mensaje << "\n"
                                                                       << Rechazo(c.args);
     }
+}
+
+TEST(TextoVisibleTest, ControlCharactersAndBadBytesAreShownByNumber) {
+    struct Caso {
+        std::string dentro, fuera;
+    };
+    for (const Caso& c : std::vector<Caso>{
+             {"Añadidos: 9", "Añadidos: 9"},
+             {"\x1b]0;t\x07", "<0x1B>]0;t<0x07>"},
+             {"uno\ndos\r\t", "uno<0x0A>dos<0x0D><0x09>"},
+             {"\x7f\xc2\x85", "<0x7F><0x85>"}, // DEL and NEL (C1)
+             {"a\xe2\x80\xae"
+              "b\xe2\x80\xa8",
+              "a<U+202E>b<U+2028>"},           // reordering, line separator
+             {"\xD1o\xF1o", "<0xD1>o<0xF1>o"}, // Latin-1, not UTF-8
+         })
+        EXPECT_EQ(TextoVisible(c.dentro), c.fuera) << c.fuera;
+    EXPECT_EQ(MensajeVisible("Error: \x1b[31m\nmotor: x\x07"), "Error: <0x1B>[31m\nmotor: x<0x07>")
+        << "a message keeps its own lines";
 }
 
 TEST(LoteProgresoTest, TheBarFitsTheTerminalAndTellsTheTimeLeftOnlyOnceTheRateHasSettled) {
