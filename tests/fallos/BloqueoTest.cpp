@@ -69,7 +69,9 @@ TEST_F(Bloqueo, CtrlCWhileWaitingEndsWithinSecondsAndUndoesTheRecordInProgress) 
                                codigo + "')");
 
     EscribirClientes(origen, n, "Luego", "Banco luego");
-    Proceso p(Lote(origen, base, "clientes", true));
+    Proceso::Opciones o = Lote(origen, base, "clientes", true);
+    o.poner = {"TRASPASO_BARRA_MS=0"}; // the bar at every record: it shows exactly where it waits
+    Proceso p(o);
     ASSERT_TRUE(EsperaLaFila(p, base, k - 1, "UPDATE DomiciliosCobro")) << p.Terminar(30s).Todo();
     p.Marcar();
     p.Senal(SIGINT);
