@@ -66,12 +66,12 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     } soltar{*this};
     if (modo_ != Modo::Revision) {
         if (!turno_)
-            turno_ = std::make_unique<Turno>(
-                IBDatabase1(), t.tabla, EsperaTurno(), [&](const std::string& texto) {
-                    if (!texto.empty()) interfaz_.MostrarEstado(texto, false);
-                    interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0, {}});
-                    return !parada_ && !SenalRecibida();
-                });
+            turno_ = std::make_unique<
+                Turno>(IBDatabase1(), t.tabla, EsperaTurno(), [&](const std::string& texto) {
+                if (!texto.empty()) interfaz_.MostrarEstado(texto, false);
+                interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0, {}});
+                return !parada_ && !SenalRecibida();
+            });
         if (!turno_->Obtenido()) return false;
     }
     try {

@@ -18,10 +18,9 @@ std::string NombreDeTabla(const SourceQuery& q) {
 
 std::vector<std::pair<std::string, std::string>> TDatos::TablasDeLasConsultas() const {
     std::vector<std::pair<std::string, std::string>> r;
-    for (const SourceQuery* q :
-         {&origen_->qArticulos, &origen_->qClientes, &origen_->qProveedores,
-          &origen_->qAgentesVenta, &origen_->qFamilias, &origen_->qStock,
-          &origen_->qArticulosNombreLargo, &origen_->qProvincias})
+    for (const SourceQuery* q : {&origen_->qArticulos, &origen_->qClientes, &origen_->qProveedores,
+                                 &origen_->qAgentesVenta, &origen_->qFamilias, &origen_->qStock,
+                                 &origen_->qArticulosNombreLargo, &origen_->qProvincias})
         r.emplace_back(q->Name(), NombreDeTabla(*q));
     return r;
 }
