@@ -291,7 +291,8 @@ void TForm1::AtenderMensajes() {
     // Pending messages are handled at the first record 10 ms after they last were: input stays
     // live and a close request is seen within a record or two, but handling them after each of
     // a thousand records a second would cost a tenth of the run.
-    if (!refresco_.isValid() || refresco_.hasExpired(esperaRefresco_)) {
+    // (A rate of 0 is every record: two records within one millisecond would not have expired.)
+    if (refrescoMs_ == 0 || !refresco_.isValid() || refresco_.hasExpired(esperaRefresco_)) {
         QElapsedTimer coste;
         coste.start();
         MostrarRejilla();

@@ -194,18 +194,17 @@ std::shared_ptr<OpenedTable> Session::OpenTable(std::string_view alias, const st
         if (auto r = recientes_.find(clave);
             r != recientes_.end() && ahora - r->second.checked < plazo_)
             return r->second.table;
-    auto t = OpenChecked(folder, table, a.name);
+    auto t = OpenChecked(folder, table);
     if (plazo_.count() > 0) recientes_[clave] = Reciente{t, ahora};
     return t;
 }
 
 std::shared_ptr<OpenedTable> Session::OpenChecked(const std::string& folder,
-                                                  const std::string& table,
-                                                  const std::string& alias) {
+                                                  const std::string& table) {
     std::error_code ec;
+    // The alias is the program's own device: the operator knows the folder, not its name.
     if (folder.empty() || !fs::is_directory(folder, ec))
-        throw Error("La carpeta «" + printable::Utf8(folder) + "» del alias «" + alias +
-                    "» no existe");
+        throw Error("La carpeta de las tablas «" + printable::Utf8(folder) + "» no existe");
     std::string path = FindFile(folder, table);
 
     struct stat st {};

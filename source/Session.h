@@ -115,8 +115,7 @@ private:
         int64_t folderMtime = 0;
     };
     std::string FindFile(const std::string& folder, const std::string& table);
-    std::shared_ptr<OpenedTable> OpenChecked(const std::string& folder, const std::string& table,
-                                             const std::string& alias);
+    std::shared_ptr<OpenedTable> OpenChecked(const std::string& folder, const std::string& table);
 
     std::string name_;
     bool active_ = false;

@@ -101,12 +101,12 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     } soltar{*this};
     if (tratamiento_->Escribe()) {
         if (!turno_)
-            turno_ = std::make_unique<Turno>(
-                IBDatabase1(), t.tabla, EsperaTurno(), [&](const std::string& texto) {
-                    if (!texto.empty()) interfaz_.MostrarEstado(texto, false);
-                    interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
-                    return !parada_ && !SenalRecibida();
-                });
+            turno_ = std::make_unique<
+                Turno>(IBDatabase1(), t.tabla, EsperaTurno(), [&](const std::string& texto) {
+                if (!texto.empty()) interfaz_.MostrarEstado(texto, false);
+                interfaz_.AtenderMensajes(RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0, {}});
+                return !parada_ && !SenalRecibida();
+            });
         if (!turno_->Obtenido()) return false;
     }
     try {
@@ -131,7 +131,7 @@ bool TDatos::Recorrer(const Traspaso& t) {
     std::size_t confirmados = 0, pendientes = 0;
     while (!q.Eof()) {
         registro_ = RegistroEnCurso{
-            q.Name(), q.DeliveredCount(), q.RowCount(), {}, q.CurrentRecord() + std::size_t{1}};
+            q.Name(), q.DeliveredCount(), q.RowCount(), {}, q.CurrentRecord() + std::size_t{1}, {}};
         const RegistroEnCurso& r = registro_;
         try {
             IniciarSiHaceFalta();
@@ -202,8 +202,8 @@ bool TDatos::Registro(const Traspaso& t, const Campos& campos) {
     std::string codigo;
     // The code is the record's own data: one that cannot be read fails this record only.
     if (!Guardado([&] {
-            registro_.codigo = campos.Texto(t.campoCodigo);
-            codigo = t.codigo(campos);
+            registro_.codigoEscrito = campos.Texto(t.campoCodigo);
+            registro_.codigo = codigo = t.codigo(campos);
         })) {
         ++RegistrosRechazados;
         return false;
@@ -361,8 +361,8 @@ void TDatos::AvisarDeLaTabla(const SourceQuery& q) {
                               t->PageWarning()});
     // The records read are kept, but the operator must know that the file promised others.
     if (std::string falta = t->CountMismatch(); !falta.empty())
-        interfaz_.Aviso(falta, RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
+        interfaz_.Aviso(falta, RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0, {}});
     // Read as its header says, but its text may come out wrong.
     if (!t->PageWarning().empty())
-        interfaz_.Aviso(t->PageWarning(), RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0});
+        interfaz_.Aviso(t->PageWarning(), RegistroEnCurso{q.Name(), 0, q.RowCount(), {}, 0, {}});
 }

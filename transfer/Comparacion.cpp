@@ -78,7 +78,7 @@ bool ModoComparacion::Registro(const Traspaso& t, const Campos& c, int32_t id) {
     // The lookup's equality ignores trailing blanks, and so do the codes compared here.
     std::string codigo = SinFinales(t.codigo(c));
     codigos_.insert(codigo);
-    Resultado r{Resultado::Estado::Nuevo, d_.registro_.codigo, {}};
+    Resultado r{Resultado::Estado::Nuevo, d_.registro_.codigoEscrito, {}};
     // Each block as the run guards it: a refused main row still has its follow-ups written.
     bool admitido = false;
     bool hecho = d_.Guardado([&] {

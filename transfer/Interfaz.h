@@ -5,11 +5,12 @@
 
 // The source record a transfer is on: where a warning happened, and how far the walk has got.
 struct RegistroEnCurso {
-    std::string consulta;     // the source query being walked
-    std::size_t posicion = 0; // 1 for the first record delivered
-    std::size_t total = 0;    // records the query holds
-    std::string codigo;       // the record's code as written in the source; empty when unread
-    std::size_t numero = 0;   // the record's number in its file, deleted ones counted; 0 for none
+    std::string consulta;      // the source query being walked
+    std::size_t posicion = 0;  // 1 for the first record delivered
+    std::size_t total = 0;     // records the query holds
+    std::string codigo;        // the code looked up in the target; empty when it could not be read
+    std::size_t numero = 0;    // the record's number in its file, deleted ones counted; 0 for none
+    std::string codigoEscrito; // the code as the source writes it, before any cut
 };
 
 // A source table as a run first opens it: the code page it is read in and why, and whether the

@@ -1,7 +1,9 @@
 #include "NombreTabla.h"
 
 #include "Ascii.h"
+#include "OrigenFacturaPlus.h"
 #include "SourceQuery.h"
+#include "TDatos.h"
 
 std::string NombreDeTabla(const SourceQuery& q) {
     if (const DbfTable* t = q.Table()) return t->FileName();
@@ -12,4 +14,13 @@ std::string NombreDeTabla(const SourceQuery& q) {
     p += 6;
     auto fin = texto.find_first_of(" \t\r\n", p);
     return q.SqlText().substr(p, fin == std::string::npos ? std::string::npos : fin - p) + ".dbf";
+}
+
+std::vector<std::pair<std::string, std::string>> TDatos::TablasDeLasConsultas() const {
+    std::vector<std::pair<std::string, std::string>> r;
+    for (const SourceQuery* q : {&origen_->qArticulos, &origen_->qClientes, &origen_->qProveedores,
+                                 &origen_->qAgentesVenta, &origen_->qFamilias, &origen_->qStock,
+                                 &origen_->qArticulosNombreLargo, &origen_->qProvincias})
+        r.emplace_back(q->Name(), NombreDeTabla(*q));
+    return r;
 }

@@ -82,6 +82,10 @@ public:
         bool enEstaMaquina = true;
     };
     static FicheroDestino FicheroDelDestino(const std::string& destino);
+    // The user and password of the attach to a server, in place of the fixed ones; each one not
+    // given stays as fixed. A database opened in process checks neither.
+    void SetCredenciales(const std::optional<std::string>& usuario,
+                         const std::optional<std::string>& clave);
 
     // The query the window's grid follows.
     FuenteDatos DataSource1;
@@ -168,6 +172,10 @@ public:
     // (a call on it could wait for ever). The library's own clean-up at exit then crashes on
     // it, so a program that sees this ends with _exit once its output is flushed.
     static bool HayConexionesAbandonadas();
+
+    // Each source query's own name with the file it reads ("qAgentesVenta", "agentes.dbf"): a
+    // front end shows its operator the files, which are what he knows.
+    std::vector<std::pair<std::string, std::string>> TablasDeLasConsultas() const;
 
     // The data objects, for the transfers' mappings and for tests.
     Session& Session1();

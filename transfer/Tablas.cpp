@@ -90,6 +90,6 @@ void TDatos::ComprobarTablas(const Traspaso& t) {
                             std::string(sinEllas.size() == 1 ? "la tabla " : "las tablas ") +
                             Lista(sinEllas) + ": en este traspaso no se actualiza " + s->nombre +
                             " de ningún registro",
-                        RegistroEnCurso{t.consulta->Name(), 0, t.consulta->RowCount(), {}, 0});
+                        RegistroEnCurso{t.consulta->Name(), 0, t.consulta->RowCount(), {}, 0, {}});
     }
 }

@@ -2,15 +2,21 @@
 
 #include "Empresas.h"
 #include "Informe.h"
+#include "Progreso.h"
 #include "RutaInforme.h"
 #include "TDatos.h"
 #include "TextoVisible.h"
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <map>
+#include <optional>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #ifndef TM_VERSION
@@ -21,29 +27,90 @@ namespace {
 
 using Reloj = std::chrono::steady_clock;
 
-// Reports on the terminal and keeps everything for the report.
+// How often the bar is drawn again, at most: ten times a second, which a person can follow and
+// which costs nothing beside the records. TRASPASO_BARRA_MS changes it (0: at every record, for
+// tests that must find the program writing right after a commit).
+std::chrono::milliseconds CadaCuantoLaBarra() {
+    if (const char* e = std::getenv("TRASPASO_BARRA_MS"))
+        return std::chrono::milliseconds(std::strtol(e, nullptr, 10));
+    return std::chrono::milliseconds(100);
+}
+
+int ColumnasDelTerminal() {
+    winsize w{};
+    return ioctl(STDERR_FILENO, TIOCGWINSZ, &w) == 0 && w.ws_col > 0 ? w.ws_col : 80;
+}
+
+std::string HoraDelDia() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char b[16];
+    std::strftime(b, sizeof b, "%H:%M:%S", &tm);
+    return b;
+}
+
+// Reports on the terminal and keeps everything for the report. Status texts go to `estado`
+// (standard output, or standard error when the report itself goes to standard output).
 class InterfazLote : public Interfaz {
 public:
-    InterfazLote(Informe& informe, bool barra) : informe_(informe), barra_(barra) {}
+    InterfazLote(std::FILE* estado, bool barra)
+        : estado_(estado), barra_(barra), cadaBarra_(CadaCuantoLaBarra()) {}
+
+    // The source queries' names and their files, so that what the operator reads names files.
+    void Consultas(const std::vector<std::pair<std::string, std::string>>& c) {
+        for (const auto& [consulta, fichero] : c)
+            ficheros_[consulta] = fichero;
+    }
+
+    // A text with each query named by its file.
+    std::string ConFicheros(std::string t) const {
+        for (const auto& [consulta, fichero] : ficheros_) {
+            std::size_t p = 0;
+            while ((p = t.find(consulta, p)) != std::string::npos) {
+                const std::size_t fin = p + consulta.size();
+                if (fin < t.size() && std::isalnum(static_cast<unsigned char>(t[fin]))) {
+                    p = fin; // a longer name that begins the same
+                    continue;
+                }
+                t.replace(p, consulta.size(), fichero);
+                p += fichero.size();
+            }
+        }
+        return t;
+    }
+    // A message as the operator reads it: control characters shown by number, and a query
+    // named by its file.
+    std::string Visible(const std::string& texto) const {
+        return MensajeVisible(ConFicheros(texto));
+    }
 
     void MostrarEstado(const std::string& texto, bool) override {
         BorrarBarra();
-        std::printf("%s\n", MensajeVisible(texto).c_str());
-        std::fflush(stdout);
+        std::fprintf(estado_, "%s\n", Visible(texto).c_str());
+        std::fflush(estado_);
     }
 
     void Aviso(const std::string& texto, const RegistroEnCurso& r) override {
         BorrarBarra();
         ++avisos_;
-        std::fprintf(stderr, "Aviso: %s: %s\n", Donde(r).c_str(), MensajeVisible(texto).c_str());
-        if (actual_) actual_->avisos.push_back(ClasificarAviso(texto, r));
+        std::string mensaje = Visible(texto);
+        // The file is said once, where the warning says where it happened.
+        const std::string fichero = TextoVisible(Fichero(r.consulta)) + ": ";
+        if (mensaje.rfind(fichero, 0) == 0) mensaje.erase(0, fichero.size());
+        std::fprintf(stderr, "Aviso: %s: %s\n", Donde(r).c_str(), mensaje.c_str());
+        if (actual_) {
+            actual_->avisos.push_back(ClasificarAviso(ConFicheros(texto), r));
+            actual_->avisos.back().fichero = Fichero(r.consulta);
+        }
     }
 
     void Tabla(const InfoTabla& t) override {
         ficheros_[t.consulta] = t.fichero;
         BorrarBarra();
-        std::printf("%s: %s\n", TextoVisible(t.fichero).c_str(), MensajeVisible(t.razon).c_str());
-        std::fflush(stdout);
+        std::fprintf(estado_, "%s: %s\n", TextoVisible(t.fichero).c_str(),
+                     MensajeVisible(t.razon).c_str());
+        std::fflush(estado_);
         if (actual_) actual_->tablas.push_back(t);
     }
 
@@ -53,12 +120,16 @@ public:
         if (actual_) actual_->registros = r.posicion;
         ultimo_ = r;
         auto ahora = Reloj::now();
+        Avance a{Fichero(r.consulta), r.posicion, r.total,
+                 std::chrono::duration<double>(ahora - inicio_).count()};
         if (barra_) {
-            PintarBarra(r, ahora);
+            if (ahora - ultimaBarra_ < cadaBarra_ && r.posicion < r.total) return;
+            std::fprintf(stderr, "\r%s", Barra(a, ColumnasDelTerminal()).c_str());
+            ultimaBarra_ = ahora;
+            visible_ = true;
         } else if (ahora - ultimaLinea_ >= std::chrono::seconds(5)) {
             // Without a terminal, a line now and then, so that a log shows where a run is.
-            std::fprintf(stderr, "%s: %zu de %zu registros, %.1f reg/s\n", r.consulta.c_str(),
-                         r.posicion, r.total, Ritmo(r, ahora));
+            std::fprintf(stderr, "%s\n", LineaDeRegistro(a, HoraDelDia()).c_str());
             ultimaLinea_ = ahora;
         }
     }
@@ -69,6 +140,7 @@ public:
         ultimo_ = RegistroEnCurso{};
         esperando_ = false;
         inicio_ = ultimaLinea_ = Reloj::now();
+        ultimaBarra_ = Reloj::time_point{};
     }
     void Termina() {
         if (actual_)
@@ -77,16 +149,19 @@ public:
         actual_ = nullptr;
     }
 
-    static std::string Donde(const RegistroEnCurso& r) {
-        if (r.posicion == 0) return r.consulta;
-        std::string t = r.consulta + ", registro " + std::to_string(r.posicion) + " de " +
-                        std::to_string(r.total);
-        if (!r.codigo.empty()) t += ", código «" + TextoVisible(r.codigo) + "»";
+    // Where a warning happened, as the operator finds it: the file, the record's number in it
+    // (the one FacturaPlus and the table's own messages use) and its code as written there.
+    std::string Donde(const RegistroEnCurso& r) const {
+        std::string t = TextoVisible(Fichero(r.consulta));
+        if (r.posicion == 0) return t;
+        t += ", registro " + std::to_string(r.numero ? r.numero : r.posicion);
+        const std::string& codigo = r.codigoEscrito.empty() ? r.codigo : r.codigoEscrito;
+        if (!codigo.empty()) t += ", código «" + TextoVisible(codigo) + "»";
         return t;
     }
     void BorrarBarra() {
         if (!visible_) return;
-        std::fprintf(stderr, "\r%90s\r", "");
+        std::fprintf(stderr, "\r%*s\r", ColumnasDelTerminal() - 1, "");
         visible_ = false;
     }
     int Avisos() const { return avisos_; }
@@ -99,31 +174,16 @@ public:
     }
 
 private:
-    double Ritmo(const RegistroEnCurso& r, Reloj::time_point ahora) const {
-        double s = std::chrono::duration<double>(ahora - inicio_).count();
-        return s > 0 ? r.posicion / s : 0;
-    }
-    void PintarBarra(const RegistroEnCurso& r, Reloj::time_point ahora) {
-        double ritmo = Ritmo(r, ahora);
-        long quedan = ritmo > 0 ? static_cast<long>((r.total - r.posicion) / ritmo) : 0;
-        int ancho = 24;
-        int lleno = r.total ? static_cast<int>(ancho * r.posicion / r.total) : ancho;
-        std::fprintf(stderr, "\r%s [%s%s] %zu/%zu  %.1f reg/s  quedan %02ld:%02ld ",
-                     r.consulta.c_str(), std::string(lleno, '#').c_str(),
-                     std::string(ancho - lleno, ' ').c_str(), r.posicion, r.total, ritmo,
-                     quedan / 60, quedan % 60);
-        visible_ = true;
-    }
-
-    Informe& informe_;
+    std::FILE* estado_;
     bool barra_;
+    std::chrono::milliseconds cadaBarra_;
     bool visible_ = false;
     int avisos_ = 0;
     TraspasoInforme* actual_ = nullptr;
     RegistroEnCurso ultimo_;
     bool esperando_ = false; // the transfer waits for its turn on the target
     std::map<std::string, std::string> ficheros_;
-    Reloj::time_point inicio_ = Reloj::now(), ultimaLinea_ = Reloj::now();
+    Reloj::time_point inicio_ = Reloj::now(), ultimaLinea_ = Reloj::now(), ultimaBarra_{};
 };
 
 // "64 registros confirmados", or walked only, in a dry run or a review.
@@ -173,13 +233,22 @@ int EjecutarEmpresa(const Opciones& o) {
     informe.destino = o.destino;
     informe.modo = NombreModo(o);
     informe.inicio = AhoraIso();
-    InterfazLote interfaz(informe, isatty(STDERR_FILENO));
+    // With the report on standard output, that stream carries the report alone.
+    std::FILE* salida = o.informe == "-" ? stderr : stdout;
+    InterfazLote interfaz(salida, isatty(STDERR_FILENO));
     TDatos datos(interfaz);
+    interfaz.Consultas(datos.TablasDeLasConsultas());
     datos.SetModo(o.revisar  ? TDatos::Modo::Revision
                   : o.ensayo ? TDatos::Modo::Ensayo
                              : TDatos::Modo::Traspaso);
     datos.SetConfirmarCada(o.confirmarCada);
     if (o.esperarTurno > 0) datos.SetEsperaTurno(o.esperarTurno);
+    // As Firebird's own tools do, a server's user and password from the environment.
+    auto variable = [](const char* nombre) -> std::optional<std::string> {
+        const char* v = std::getenv(nombre);
+        return v && *v ? std::optional<std::string>(v) : std::nullopt;
+    };
+    datos.SetCredenciales(variable("ISC_USER"), variable("ISC_PASSWORD"));
     datos.AtenderSenales();
 
     // Each transfer as its button runs it; false when a signal stopped it.
@@ -240,8 +309,8 @@ int EjecutarEmpresa(const Opciones& o) {
         }
     } catch (const std::exception& e) {
         interfaz.Termina();
-        std::fprintf(stderr, "Error: %s\n", MensajeVisible(e.what()).c_str());
-        informe.error = e.what();
+        std::fprintf(stderr, "Error: %s\n", interfaz.Visible(e.what()).c_str());
+        informe.error = interfaz.ConFicheros(e.what());
         if (TDatos::ConexionCortada() &&
             std::string(e.what()).find("abandonado la conexión") == std::string::npos) {
             const char* abandono =
@@ -257,15 +326,22 @@ int EjecutarEmpresa(const Opciones& o) {
     try {
         datos.Cerrar();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "Error al cerrar: %s\n", MensajeVisible(e.what()).c_str());
-        if (informe.error.empty()) informe.error = e.what();
+        std::fprintf(stderr, "Error al cerrar: %s\n", interfaz.Visible(e.what()).c_str());
+        if (informe.error.empty()) informe.error = interfaz.ConFicheros(e.what());
         if (estado < 2) estado = 2;
     }
     if (estado == 0 && interfaz.Avisos() > 0) estado = 1;
+    std::vector<FilaFinal> filas;
+    for (const TraspasoInforme& t : informe.traspasos)
+        filas.push_back(
+            {t.nombre, t.anadidos, t.actualizados, t.rechazados, t.registros, t.segundos});
+    if (!filas.empty()) std::fprintf(salida, "\n%s", TablaFinal(filas, o.revisar).c_str());
     if (o.ensayo)
-        std::printf("Ensayo: nada de lo anterior ha quedado en la base de datos, que está como "
-                    "estaba; solo los generadores de identificadores han avanzado, porque Firebird "
-                    "los hace avanzar fuera de toda transacción.\n");
+        std::fprintf(salida,
+                     "Ensayo: nada de lo anterior ha quedado en la base de datos, que está como "
+                     "estaba; solo los generadores de identificadores han avanzado, porque "
+                     "Firebird los hace avanzar fuera de toda transacción.\n");
+    std::fflush(salida);
     informe.completo = todos;
     informe.estado = estado;
     informe.fin = AhoraIso();

@@ -35,7 +35,7 @@ std::string AhoraIso() {
 AvisoInforme ClasificarAviso(const std::string& mensaje, const RegistroEnCurso& r) {
     static const std::regex kParametro("Parámetro ([A-Za-z0-9_]+)");
     static const std::regex kCampo("campo ([A-Za-z0-9_]+)");
-    AvisoInforme a{r, {}, {}, mensaje};
+    AvisoInforme a{r, {}, {}, {}, mensaje};
     std::smatch m;
     if (std::regex_search(mensaje, m, kParametro)) a.parametro = m[1];
     if (std::regex_search(mensaje, m, kCampo)) a.campo = m[1];
@@ -75,17 +75,23 @@ void Informe::Escribir(const std::string& ruta) const {
                                     {"cabeceraCuadra", i.discrepancia.empty()},
                                     {"discrepancia", Nulo(i.discrepancia)}});
         for (const AvisoInforme& a : t.avisos)
-            jt["avisos"].push_back({{"consulta", a.registro.consulta},
-                                    {"registro", a.registro.posicion},
-                                    {"de", a.registro.total},
-                                    {"numeroEnFichero", a.registro.numero},
-                                    {"codigo", Nulo(a.registro.codigo)},
-                                    {"campo", Nulo(a.campo)},
-                                    {"parametro", Nulo(a.parametro)},
-                                    {"mensaje", a.mensaje}});
+            jt["avisos"].push_back(
+                {{"fichero", Nulo(a.fichero)},
+                 {"consulta", a.registro.consulta},
+                 {"registro", a.registro.posicion},
+                 {"de", a.registro.total},
+                 {"numeroEnFichero", a.registro.numero},
+                 {"codigo", Nulo(a.registro.codigoEscrito.empty() ? a.registro.codigo
+                                                                  : a.registro.codigoEscrito)},
+                 {"codigoEnDestino", Nulo(a.registro.codigo)},
+                 {"campo", Nulo(a.campo)},
+                 {"parametro", Nulo(a.parametro)},
+                 {"mensaje", a.mensaje}});
         j["traspasos"].push_back(jt);
     }
-    EscribirInforme(ruta, j.dump(2) + "\n");
+    // A path or a text that is not UTF-8 (a folder named on another system) is written with
+    // replacement characters: the report is still written, whole.
+    EscribirInforme(ruta, j.dump(2, ' ', false, json::error_handler_t::replace) + "\n");
 }
 
 Informe Informe::Leer(const std::string& ruta) {

@@ -9,6 +9,7 @@
 
 struct AvisoInforme {
     RegistroEnCurso registro;
+    std::string fichero;   // the table's file, as the operator knows it
     std::string campo;     // the source field, when the message names one
     std::string parametro; // the target parameter, when the message names one
     std::string mensaje;

@@ -2,12 +2,14 @@
 
 #include "Error.h"
 
+#include <cstring>
+#include <getopt.h>
 #include <set>
 
 const char* const kAyuda =
     "Uso: traspaso-maestros-lote --origen CARPETA --destino BASE TRASPASO... [OPCIONES]\n"
     "     traspaso-maestros-lote --empresas LISTA [-j N] TRASPASO... [OPCIONES]\n"
-    "     traspaso-maestros-lote --version | --help\n"
+    "     traspaso-maestros-lote --version | -h | --help\n"
     "\n"
     "Copia los ficheros maestros de FacturaPlus (tablas dBase de CARPETA) a la base de datos\n"
     "de Orvalia SQL BASE (un fichero .fdb o .gdb, o servidor:/ruta/fichero.fdb), igual que los\n"
@@ -31,7 +33,10 @@ const char* const kAyuda =
     "                      el destino no tiene, de las tablas cuya cabecera no cuadra y de la\n"
     "                      página de códigos de cada tabla\n"
     "  --informe FICHERO   escribe al terminar (también si un error o Ctrl+C lo detiene) un\n"
-    "                      informe JSON con los recuentos, tiempos, páginas de códigos y avisos\n"
+    "                      informe JSON con los recuentos, tiempos, páginas de códigos y avisos;\n"
+    "                      con - lo escribe por la salida estándar (y los textos de estado van\n"
+    "                      entonces a la de errores); nunca sobre la base de datos, dentro de\n"
+    "                      la carpeta de FacturaPlus o sobre un fichero que no sea un informe\n"
     "  --confirmar-cada N  confirma cada N registros en vez de cada uno: mucho más rápido en\n"
     "                      migraciones grandes; a cambio, si el programa muere, se pierden los\n"
     "                      últimos N-1 registros, que una nueva pasada vuelve a traspasar\n"
@@ -41,20 +46,30 @@ const char* const kAyuda =
     "  --empresas LISTA    un fichero de líneas ORIGEN<tab>DESTINO (una empresa por línea, # para\n"
     "                      comentarios): traspasa cada empresa con su propia conexión y resumen;\n"
     "                      un fallo de una no detiene las demás; al final, una tabla resumen\n"
-    "  -j N                con --empresas, hasta N empresas a la vez, cada una en su proceso\n"
+    "  -j N, --trabajos N  con --empresas, hasta N empresas a la vez, cada una en su proceso\n"
+    "  --registros CARPETA  con --empresas, deja en CARPETA el registro de cada empresa (si no,\n"
+    "                      van a una carpeta temporal privada, que se borra al final si todas\n"
+    "                      han terminado bien)\n"
+    "  -h, --help          esta ayuda\n"
+    "  --                  lo que sigue son traspasos, no opciones\n"
+    "\n"
+    "Con un servidor Firebird, el usuario y la contraseña se toman de ISC_USER e ISC_PASSWORD\n"
+    "cuando están puestas, como hacen las herramientas de Firebird.\n"
     "\n"
     "Los textos de estado, la página de códigos de cada tabla y los resúmenes salen por la salida\n"
     "estándar; cada aviso de un registro que no se ha podido pasar sale por la salida de errores\n"
     "con su posición y su código. Si la salida de errores es un terminal se muestra una barra de\n"
     "progreso; si no, una línea de progreso cada pocos segundos.\n"
-    "Ctrl+C (o la señal TERM) detiene el traspaso en curso después de confirmar el registro\n"
-    "actual y dice cuántos registros se habían confirmado.\n"
+    "Ctrl+C (o la señal TERM, o cerrar el terminal) detiene el traspaso en curso después de\n"
+    "confirmar el registro actual y dice cuántos registros se habían confirmado; si el servidor\n"
+    "no responde, el programa abandona la conexión a los pocos segundos y termina igualmente.\n"
+    "Conectar con un servidor espera como mucho 20 segundos.\n"
     "\n"
     "Estado de salida:\n"
     "  0    todos los registros se han pasado (o la revisión no ha encontrado nada)\n"
     "  1    algunos registros han dado aviso y se han saltado (o la revisión ha avisado)\n"
     "  2    un error ha detenido un traspaso (o los argumentos no son válidos)\n"
-    "  130  interrumpido con Ctrl+C (143 con la señal TERM)\n"
+    "  130  interrumpido con Ctrl+C (143 con la señal TERM, 129 si se cierra el terminal)\n"
     "  Con --empresas, el peor estado de todas las empresas.\n";
 
 namespace {
@@ -73,61 +88,139 @@ int Entero(const std::string& opcion, const std::string& texto, int minimo) {
     return n;
 }
 
+enum Larga : int {
+    kOrigen = 256,
+    kDestino,
+    kInforme,
+    kEmpresas,
+    kConfirmarCada,
+    kEsperarTurno,
+    kRegistros,
+    kEnsayo,
+    kRevisar,
+    kVersion,
+};
+
+const option kLargas[] = {
+    {"origen", required_argument, nullptr, kOrigen},
+    {"destino", required_argument, nullptr, kDestino},
+    {"informe", required_argument, nullptr, kInforme},
+    {"empresas", required_argument, nullptr, kEmpresas},
+    {"confirmar-cada", required_argument, nullptr, kConfirmarCada},
+    {"esperar-turno", required_argument, nullptr, kEsperarTurno},
+    {"trabajos", required_argument, nullptr, 'j'},
+    {"registros", required_argument, nullptr, kRegistros},
+    {"ensayo", no_argument, nullptr, kEnsayo},
+    {"revisar", no_argument, nullptr, kRevisar},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+bool SoloCifras(const char* t) {
+    return *t && std::strspn(t, "0123456789") == std::strlen(t);
+}
+
 } // namespace
 
 Opciones LeerOpciones(int argc, char** argv) {
     Opciones o;
     static const std::set<std::string> kTraspasos = {"agentes", "proveedores", "clientes",
                                                      "articulos"};
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto valor = [&](const std::string& nombre) -> std::string {
-            if (a.rfind(nombre + "=", 0) == 0) return a.substr(nombre.size() + 1);
-            if (i + 1 >= argc) throw Error("falta el valor de " + nombre);
-            return argv[++i];
-        };
-        auto es = [&](const std::string& nombre) {
-            return a == nombre || a.rfind(nombre + "=", 0) == 0;
-        };
-        if (a == "--help" || a == "-h") {
-            o.ayuda = true;
-        } else if (a == "--version") {
-            o.version = true;
-        } else if (es("--origen")) {
-            o.origen = valor("--origen");
-        } else if (es("--destino")) {
-            o.destino = valor("--destino");
-        } else if (es("--informe")) {
-            o.informe = valor("--informe");
-        } else if (es("--empresas")) {
-            o.empresas = valor("--empresas");
-        } else if (es("--esperar-turno")) {
-            o.esperarTurno = Entero("--esperar-turno", valor("--esperar-turno"), 1);
-        } else if (es("--confirmar-cada")) {
-            o.confirmarCada = Entero("--confirmar-cada", valor("--confirmar-cada"), 1);
-        } else if (a == "-j" || a.rfind("-j", 0) == 0) {
-            std::string n = a == "-j" ? (i + 1 < argc ? argv[++i] : "") : a.substr(2);
-            o.trabajos = Entero("-j", n, 1);
-        } else if (a == "--ensayo") {
-            o.ensayo = true;
-        } else if (a == "--revisar") {
-            o.revisar = true;
-        } else if (a.rfind("-", 0) == 0) {
-            throw Error("opción desconocida «" + a + "»");
-        } else if (!kTraspasos.count(a)) {
-            throw Error("traspaso desconocido «" + a + "»");
-        } else {
-            o.traspasos.push_back(a);
+    std::set<std::string> dadas; // options given, to refuse those without effect
+    opterr = 0;                  // the messages are the program's own, in Spanish
+    optind = 0;                  // a full start, also when called again
+    for (;;) {
+        int indice = -1;
+        const int c = getopt_long(argc, argv, ":hj:", kLargas, &indice);
+        if (c == -1) break;
+        // The argument being read, as typed: optind has moved past it (and past its value).
+        const std::string actual = optind - 1 < argc ? argv[optind - 1] : "";
+        // A short option is named by optopt; a long one by what was typed.
+        const bool corta = optopt > 0 && optopt < 128 && actual.rfind("--", 0) != 0;
+        const std::string nombre = corta ? "-" + std::string(1, static_cast<char>(optopt)) : actual;
+        if (c == '?') {
+            if (!corta && optopt) // a value given to an option that takes none
+                throw Error(nombre.substr(0, nombre.find('=')) + " no lleva valor");
+            throw Error("opción desconocida «" + nombre + "»");
         }
+        if (c == ':') throw Error("falta el valor de " + nombre);
+        const std::string valor = optarg ? optarg : "";
+        switch (c) {
+        case 'h':
+            o.ayuda = true;
+            break;
+        case kVersion:
+            o.version = true;
+            break;
+        case kOrigen:
+            o.origen = valor;
+            break;
+        case kDestino:
+            o.destino = valor;
+            break;
+        case kInforme:
+            o.informe = valor;
+            break;
+        case kEmpresas:
+            o.empresas = valor;
+            break;
+        case kRegistros:
+            o.registros = valor;
+            dadas.insert("--registros");
+            break;
+        case kConfirmarCada:
+            o.confirmarCada = Entero("--confirmar-cada", valor, 1);
+            dadas.insert("--confirmar-cada");
+            break;
+        case kEsperarTurno:
+            o.esperarTurno = Entero("--esperar-turno", valor, 1);
+            dadas.insert("--esperar-turno");
+            break;
+        case 'j': {
+            // "-json" reads as -j with "son": an option mistyped, not a number of jobs.
+            const bool pegado = indice < 0 && optarg == argv[optind - 1] + 2;
+            if (pegado && !SoloCifras(optarg))
+                throw Error("opción desconocida «" + std::string(argv[optind - 1]) +
+                            "»: -j va seguido del número de empresas a la vez (-j2, -j 2 o "
+                            "--trabajos 2)");
+            o.trabajos = Entero(indice < 0 ? "-j" : "--trabajos", valor, 1);
+            dadas.insert(indice < 0 ? "-j" : "--trabajos");
+            break;
+        }
+        case kEnsayo:
+            o.ensayo = true;
+            break;
+        case kRevisar:
+            o.revisar = true;
+            break;
+        default:
+            throw Error("opción desconocida «" + actual + "»");
+        }
+    }
+    for (int i = optind; i < argc; ++i) {
+        if (!kTraspasos.count(argv[i]))
+            throw Error("traspaso desconocido «" + std::string(argv[i]) + "»");
+        o.traspasos.push_back(argv[i]);
     }
     if (o.ayuda || o.version) return o;
     if (o.ensayo && o.revisar) throw Error("--ensayo y --revisar no van juntos");
     if (o.empresas.empty()) {
         if (o.origen.empty()) throw Error("falta --origen CARPETA");
         if (o.destino.empty()) throw Error("falta --destino BASE");
+        for (const char* sola : {"-j", "--trabajos", "--registros"})
+            if (dadas.count(sola))
+                throw Error(std::string(sola) + " solo tiene sentido con --empresas");
     } else if (!o.origen.empty() || !o.destino.empty()) {
         throw Error("con --empresas, el origen y el destino de cada empresa van en la lista");
     }
+    if (o.revisar)
+        for (const char* sin : {"--confirmar-cada", "--esperar-turno"})
+            if (dadas.count(sin))
+                throw Error(std::string(sin) +
+                            " no tiene sentido con --revisar, que no escribe nada");
+    if (o.ensayo && dadas.count("--confirmar-cada"))
+        throw Error("--confirmar-cada no tiene sentido con --ensayo, que no confirma nada");
     if (o.traspasos.empty())
         throw Error("falta qué traspasar (agentes, proveedores, clientes, articulos)");
     return o;

@@ -28,8 +28,14 @@ TEST_P(Destino, ATargetDeletedOrReplacedMidRunEndsWithAnError) {
     std::string fichero = Base("orvalia.fdb");
     std::string base = c.servidor ? servidor().Ruta(fichero) : fichero;
     EscribirAgentes(origen, kAgentes, "Agente");
-    Proceso p(Lote(origen, base, "agentes", true));
+    // The bar at every record, and nobody reading it: the program stops mid-run, blocked writing
+    // it, however fast its records go.
+    Proceso::Opciones o = Lote(origen, base, "agentes", true);
+    o.poner = {"TRASPASO_BARRA_MS=0"};
+    Proceso p(o);
     ASSERT_GE(p.EsperarProgreso(300, 60s), 300u) << p.Terminar(1s).Todo();
+    p.LeerError(false);
+    ASSERT_TRUE(p.EsperarBloqueadoEscribiendo(30s)) << p.Terminar(1s).Todo();
     p.Senal(SIGSTOP);
     if (c.sustituir) {
         CreateFixtureDatabase(dir.Fichero("otra.fdb"));
@@ -38,6 +44,7 @@ TEST_P(Destino, ATargetDeletedOrReplacedMidRunEndsWithAnError) {
         fs::remove(fichero);
     }
     p.Senal(SIGCONT);
+    p.LeerError(true);
     Fin f = p.Terminar(60s);
     EXPECT_FALSE(f.colgado) << f.Todo();
     EXPECT_EQ(f.estado, 2) << f.Todo();

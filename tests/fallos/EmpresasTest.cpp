@@ -63,6 +63,7 @@ TEST_P(Empresas, ASignalReachesEveryRunningCompanyAndTheSummaryIsPrinted) {
     Proceso::Opciones o;
     o.argv = {LOTE, "--empresas", lista, "-j", "2", "agentes"};
     o.grupo = true;
+    o.poner = {"TMPDIR=" + dir.Ruta()}; // the logs it keeps go with the test's folder
     Proceso p(o);
     // Both running companies are writing.
     auto hasta = std::chrono::steady_clock::now() + 60s;

@@ -23,7 +23,11 @@ protected:
     std::size_t Interrumpir(const std::string& base, std::size_t k, bool entreRegistros,
                             const std::function<void()>& golpe,
                             const std::vector<std::string>& motivos) {
-        Proceso p(Lote(origen, base, "agentes", true));
+        Proceso::Opciones o = Lote(origen, base, "agentes", true);
+        // The bar at every record, so that a full terminal holds the program right after a
+        // commit (it is drawn ten times a second at most otherwise).
+        if (entreRegistros) o.poner = {"TRASPASO_BARRA_MS=0"};
+        Proceso p(o);
         std::size_t hechos = p.EsperarProgreso(k, 60s);
         EXPECT_GE(hechos, k);
         if (entreRegistros) {

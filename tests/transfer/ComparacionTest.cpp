@@ -60,8 +60,11 @@ protected:
         ui.hallazgos.clear();
         ui.avisos.clear();
         for (const TraspasoOfrecido& o : TraspasosOfrecidos())
-            for (const PasoDeTraspaso& p : o.pasos)
-                if (p.nombre == paso) ASSERT_TRUE(p.ejecutar(*datos)) << p.nombre;
+            for (const PasoDeTraspaso& p : o.pasos) {
+                if (p.nombre == paso) {
+                    ASSERT_TRUE(p.ejecutar(*datos)) << p.nombre;
+                }
+            }
         rechazados = datos->RegistrosRechazados;
         sinCambios = datos->RegistrosSinCambios;
         datos->Cerrar();

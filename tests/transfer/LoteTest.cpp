@@ -51,12 +51,15 @@ TEST_F(TransferTest, BatchRunReportsOnItsStreamsAndByItsExitStatus) {
              {{"CCODAGE", "003"}}});
     Salida s = Lanzar({"--origen", carpeta, "--destino", base, "agentes"});
     EXPECT_EQ(s.estado, 1) << s.err;
-    EXPECT_EQ(s.out, "Abriendo consulta de Agentes de Venta\nConsulta de Agentes de Venta ABIERTA\n"
-                     "agentes.dbf: página de códigos 850 (DOS), por el byte de idioma 0x02 de la "
-                     "cabecera\nActualizando Agentes\nAgentes Añadidos: 2,   Actualizados: 0\n");
-    EXPECT_NE(
-        s.err.find("Aviso: qAgentesVenta, registro 2 de 3, código «002»: Parámetro CODIGOPOSTAL"),
-        std::string::npos)
+    EXPECT_EQ(s.out.substr(0, s.out.find("\n\n") + 2),
+              "Abriendo consulta de Agentes de Venta\nConsulta de Agentes de Venta ABIERTA\n"
+              "agentes.dbf: página de códigos 850 (DOS), por el byte de idioma 0x02 de la "
+              "cabecera\nActualizando Agentes\nAgentes Añadidos: 2,   Actualizados: 0\n\n");
+    EXPECT_NE(s.out.find("\nagentes          2             0           1  "), std::string::npos)
+        << "the closing table\n"
+        << s.out;
+    EXPECT_NE(s.err.find("Aviso: agentes.dbf, registro 2, código «002»: Parámetro CODIGOPOSTAL"),
+              std::string::npos)
         << s.err;
 
     Agentes({{{"CCODAGE", "001"}}, {{"CCODAGE", "003"}}});
