@@ -79,6 +79,7 @@ bool TDatos::EjecutarTraspaso(const Traspaso& t) {
     RegistrosRechazados = 0;
     RegistrosSinCambios = 0;
     RegistrosIguales = RegistrosDistintos = RegistrosNuevos = RegistrosSoloEnDestino = 0;
+    RegistrosConfirmados = 0;
     IBSQLSelect().Close();
     q.Open();
     q.First();
@@ -135,9 +136,12 @@ bool TDatos::Recorrer(const Traspaso& t) {
         const RegistroEnCurso& r = registro_;
         try {
             IniciarSiHaceFalta();
-            // A record that left its rows as they were has nothing to commit.
-            // Nothing to commit; in a run that writes, as safe as what is committed.
-            if (!Registro(t, campos)) {
+            Marcar(pendientes);
+            const bool escrito = Registro(t, campos);
+            enRegistro_ = false;
+            // A record that left its rows as they were has nothing to commit; in a run that
+            // writes, it is as safe as what is committed.
+            if (!escrito) {
                 if (tratamiento_->Escribe()) ++confirmados;
             } else if (pendientes++ == 0)
                 primeroPendiente_ = std::chrono::steady_clock::now();
@@ -149,14 +153,17 @@ bool TDatos::Recorrer(const Traspaso& t) {
         } catch (...) {
             Detenido(t, pendientes, confirmados);
         }
+        RegistrosConfirmados = registro_.confirmados = confirmados;
         interfaz_.AtenderMensajes(r);
         if (SenalRecibida()) parada_ = true;
         if (parada_) {
             SenalAtendida();
             Confirmar(pendientes, confirmados, true);
+            RegistrosConfirmados = confirmados;
             return false;
         }
     }
+    RegistrosConfirmados = confirmados;
     std::size_t total = q.RowCount();
     q.Close();
     // A target deleted or replaced under the run took every row written since: no success then.
@@ -211,9 +218,54 @@ bool TDatos::Registro(const Traspaso& t, const Campos& campos) {
     return tratamiento_->Registro(t, campos, BuscarCodigo(t, codigo));
 }
 
+// The start of a record's work. When earlier whole records wait in the transaction for their
+// commit, a savepoint marks it, so that a stop in its middle undoes it alone.
+void TDatos::Marcar(std::size_t pendientes) {
+    enRegistro_ = true;
+    puntoMarcado_ = false;
+    if (modo_ != Modo::Traspaso || pendientes == 0) return;
+    IBSQL& s = destino_->IBSQLPunto;
+    s.SetText("SAVEPOINT TRASPASO_REGISTRO");
+    s.ExecQuery();
+    puntoMarcado_ = true;
+}
+
+void TDatos::Asegurar(std::size_t& pendientes, std::size_t& confirmados) {
+    const bool grupo = pendientes > 0;
+    try {
+        if (enRegistro_ && IBTransaction1().InTransaction()) {
+            if (puntoMarcado_) {
+                IBSQL& s = destino_->IBSQLPunto;
+                s.SetText("ROLLBACK TO SAVEPOINT TRASPASO_REGISTRO");
+                s.ExecQuery();
+            } else {
+                // Nothing else waits with this record: undoing all undoes it alone.
+                IBTransaction1().Rollback();
+            }
+        }
+        enRegistro_ = false;
+        Confirmar(pendientes, confirmados, true);
+    } catch (const std::exception&) {
+        // What waited cannot be committed: it is undone now, not left to the closing commit, so
+        // that what the run says it committed is what the target has.
+        pendientes = 0;
+        if (grupo || enRegistro_) try {
+                if (IBTransaction1().InTransaction()) IBTransaction1().Rollback();
+            } catch (const std::exception&) {
+                // Undone by the engine when the connection goes.
+            }
+        enRegistro_ = false;
+    }
+}
+
+// A stop in the middle of the walk: the record under way is undone, whole records waiting for
+// their commit are committed when the database still takes it (and undone when it does not),
+// and the error goes on saying where the walk stopped and what it had committed. A connection
+// that is gone, or was given up, is asked nothing: its server undoes what was not committed.
 void TDatos::Detenido(const Traspaso& t, std::size_t& pendientes, std::size_t& confirmados) {
     const RegistroEnCurso& r = registro_;
     auto contexto = [&] {
+        RegistrosConfirmados = confirmados;
         // Cut off a server that did not answer, the record in progress may have been committed
         // or not: the count is what is known.
         const bool cortada = IBDatabase1().Cortada();
@@ -229,28 +281,14 @@ void TDatos::Detenido(const Traspaso& t, std::size_t& pendientes, std::size_t& c
                         : "") +
                ".\n";
     };
-    // Whole records not yet committed (with grouped commits) are committed before the error
-    // goes on, unless the database can take nothing more or the operator asked to stop.
-    auto confirmarLoPendiente = [&] {
-        try {
-            Confirmar(pendientes, confirmados, true);
-        } catch (const std::exception&) {
-            // They wait for the closing commit, as the count says.
-        }
+    bool perdida = false; // the connection is gone or shut: nothing can be asked of it
+    auto asegurar = [&] {
+        if (!perdida && !IBDatabase1().Cortada()) Asegurar(pendientes, confirmados);
     };
     try {
         throw;
     } catch (const FbError& e) {
-        if (e.Cancelada()) {
-            // Asked to stop in the middle of a record: none of its work stays.
-            try {
-                if (IBTransaction1().InTransaction()) IBTransaction1().Rollback();
-            } catch (const std::exception&) {
-                // Undone by the engine when the connection goes.
-            }
-            throw e.ConContexto(contexto());
-        }
-        if (!e.AfectaALaBase()) {
+        if (!e.Cancelada() && !e.AfectaALaBase()) {
             // A statement can meet a database shut down under it with an odd error of its own;
             // the connection itself says what really happened.
             try {
@@ -258,18 +296,21 @@ void TDatos::Detenido(const Traspaso& t, std::size_t& pendientes, std::size_t& c
             } catch (const FbError& causa) {
                 if (causa.AfectaALaBase()) {
                     if (causa.ConexionPerdida()) conexionPerdida_ = true;
+                    perdida = causa.ConexionPerdida() || causa.Cerrada();
+                    asegurar();
                     throw causa.ConContexto(contexto());
                 }
             }
-            confirmarLoPendiente();
         }
         if (e.ConexionPerdida()) conexionPerdida_ = true;
+        perdida = e.ConexionPerdida() || e.Cerrada();
+        asegurar();
         throw e.ConContexto(contexto());
     } catch (const DbfError& e) {
-        confirmarLoPendiente();
+        asegurar();
         throw DbfError(contexto() + e.what());
     } catch (const std::exception& e) {
-        confirmarLoPendiente();
+        asegurar();
         throw Error(contexto() + e.what());
     }
 }

@@ -21,4 +21,7 @@ struct TDatos::Destino {
     // Reads the rows a record would write, to compare them; kept apart so that its three texts
     // stay prepared from one record to the next.
     IBSQL IBSQLComparacion{IBDatabase1, IBTransaction1};
+    // The savepoint of the record in progress, when earlier records wait with it for their
+    // commit.
+    IBSQL IBSQLPunto{IBDatabase1, IBTransaction1};
 };

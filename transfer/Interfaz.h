@@ -11,6 +11,7 @@ struct RegistroEnCurso {
     std::string codigo;        // the code looked up in the target; empty when it could not be read
     std::size_t numero = 0;    // the record's number in its file, deleted ones counted; 0 for none
     std::string codigoEscrito; // the code as the source writes it, before any cut
+    std::size_t confirmados = 0; // records of this walk committed so far (grouped commits lag)
 };
 
 // A source table as a run first opens it: the code page it is read in and why, and whether the

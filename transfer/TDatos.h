@@ -38,6 +38,7 @@ class TDatos;
 // and the benchmark all take them from TraspasosOfrecidos().
 struct PasoDeTraspaso {
     std::string nombre; // "familias", "articulos"
+    std::string tabla;  // the target table it writes, "FAMILIASARTICULOS"
     // Plain functions, not member pointers: the sanitizer's function check misreads a member
     // pointer called where the class is only declared.
     SourceQuery& (*consulta)(TDatos&); // the query it walks, which the grid follows
@@ -102,6 +103,9 @@ public:
     int32_t RegistrosActualizados = 0;
     // Records whose code could not be read or whose update or insert failed, in the last run.
     int32_t RegistrosRechazados = 0;
+    // Records of the last run committed (or, in a run that writes nothing, walked), as far as
+    // known: with grouped commits they lag behind the walk.
+    std::size_t RegistrosConfirmados = 0;
     // Writing only what changed: records whose rows already held what they would receive.
     int32_t RegistrosSinCambios = 0;
     // A comparison, by target row: rows equal to what the source would write, rows that
@@ -220,6 +224,10 @@ private:
     bool Registro(const Traspaso& t, const Campos& campos);
     [[noreturn]] void Detenido(const Traspaso& t, std::size_t& pendientes,
                                std::size_t& confirmados);
+    // After a stop in the middle of a walk: the record under way undone, and the whole records
+    // waiting for their commit committed, or undone if the database takes no commit.
+    void Asegurar(std::size_t& pendientes, std::size_t& confirmados);
+    void Marcar(std::size_t pendientes);
     void AvisarDeLaTabla(const SourceQuery& q);
     void Confirmar(std::size_t& pendientes, std::size_t& confirmados, bool alFinal);
     Tratamiento& TratamientoDelModo(std::unique_ptr<Tratamiento>& propio);
@@ -262,7 +270,9 @@ private:
     int confirmarCada_ = 1;
     std::chrono::milliseconds plazoConfirmar_{0};
     std::chrono::steady_clock::time_point primeroPendiente_; // the oldest record not committed
-    int esperaTurno_ = 0;                                    // 0: Turno's own default
+    bool enRegistro_ = false;            // a record's work is under way, not yet whole
+    bool puntoMarcado_ = false;          // and a savepoint marks where it began
+    int esperaTurno_ = 0;                // 0: Turno's own default
     Tratamiento* tratamiento_ = nullptr; // what the running transfer does with each record
     // The review keeps, from one transfer to the next, the codes each table would receive.
     std::unique_ptr<Revision> revision_;

@@ -1,6 +1,7 @@
 #include "Empresa.h"
 
 #include "Empresas.h"
+#include "Error.h"
 #include "Informe.h"
 #include "Progreso.h"
 #include "RutaInforme.h"
@@ -54,8 +55,10 @@ std::string HoraDelDia() {
 // (standard output, or standard error when the report itself goes to standard output).
 class InterfazLote : public Interfaz {
 public:
-    InterfazLote(std::FILE* estado, bool barra)
-        : estado_(estado), barra_(barra), cadaBarra_(CadaCuantoLaBarra()) {}
+    // `confirmados`: the bar counts the records committed (a run that writes), not those walked.
+    InterfazLote(std::FILE* estado, bool barra, bool confirmados)
+        : estado_(estado), barra_(barra), confirmados_(confirmados),
+          cadaBarra_(CadaCuantoLaBarra()) {}
 
     // The source queries' names and their files, so that what the operator reads names files.
     void Consultas(const std::vector<std::pair<std::string, std::string>>& c) {
@@ -114,13 +117,47 @@ public:
         if (actual_) actual_->tablas.push_back(t);
     }
 
+    // A comparison's findings: a line each on the status stream, and into the report.
+    void Comparacion(const Hallazgo& h) override {
+        BorrarBarra();
+        const std::string donde = h.tabla + " «" + TextoVisible(h.codigo) + "»";
+        switch (h.tipo) {
+        case Hallazgo::Tipo::Diferencia:
+            std::fprintf(estado_, "Diferencia: %s %s: destino «%s» / origen «%s»\n", donde.c_str(),
+                         h.columna.c_str(), TextoVisible(h.destino).c_str(),
+                         TextoVisible(h.origen).c_str());
+            break;
+        case Hallazgo::Tipo::Nuevo:
+            std::fprintf(estado_, "Nuevo: %s\n", donde.c_str());
+            break;
+        case Hallazgo::Tipo::SoloEnDestino:
+            std::fprintf(estado_, "Solo en destino: %s\n", donde.c_str());
+            break;
+        }
+        std::fflush(estado_);
+        if (!actual_) return;
+        if (!actual_->comparacion) actual_->comparacion.emplace();
+        ComparacionInforme& c = *actual_->comparacion;
+        switch (h.tipo) {
+        case Hallazgo::Tipo::Diferencia:
+            c.diferencias.push_back({h.tabla, h.codigo, h.columna, h.destino, h.origen});
+            break;
+        case Hallazgo::Tipo::Nuevo:
+            c.codigosNuevos.push_back(h.codigo);
+            break;
+        case Hallazgo::Tipo::SoloEnDestino:
+            c.codigosSoloEnDestino.push_back(h.codigo);
+            break;
+        }
+    }
+
     void AtenderMensajes(const RegistroEnCurso& r) override {
         esperando_ = r.posicion == 0;
         if (r.posicion == 0) return; // waiting for another transfer's turn
         if (actual_) actual_->registros = r.posicion;
         ultimo_ = r;
         auto ahora = Reloj::now();
-        Avance a{Fichero(r.consulta), r.posicion, r.total,
+        Avance a{Fichero(r.consulta), confirmados_ ? r.confirmados : r.posicion, r.total,
                  std::chrono::duration<double>(ahora - inicio_).count()};
         if (barra_) {
             if (ahora - ultimaBarra_ < cadaBarra_ && r.posicion < r.total) return;
@@ -176,6 +213,7 @@ public:
 private:
     std::FILE* estado_;
     bool barra_;
+    bool confirmados_;
     std::chrono::milliseconds cadaBarra_;
     bool visible_ = false;
     int avisos_ = 0;
@@ -190,8 +228,9 @@ private:
 std::string Registros(std::size_t n, const Opciones& o) {
     const bool uno = n == 1;
     return std::to_string(n) + (uno ? " registro " : " registros ") +
-           (o.ensayo || o.revisar ? (uno ? "recorrido, nada escrito" : "recorridos, nada escrito")
-                                  : (uno ? "confirmado" : "confirmados"));
+           (o.ensayo || o.revisar || o.comparar
+                ? (uno ? "recorrido, nada escrito" : "recorridos, nada escrito")
+                : (uno ? "confirmado" : "confirmados"));
 }
 
 std::string NombreSenal(int s) {
@@ -201,19 +240,27 @@ std::string NombreSenal(int s) {
                           : std::to_string(s);
 }
 
-// The target table of each transfer, for a stop that came before its first record.
-const char* TablaDestino(const std::string& traspaso) {
-    static const std::map<std::string, const char*> kTablas = {{"familias", "FAMILIASARTICULOS"},
-                                                               {"articulos", "ARTICULOS"},
-                                                               {"clientes", "CLIENTES"},
-                                                               {"proveedores", "PROVEEDORES"},
-                                                               {"agentes", "AGENTESVENTA"}};
-    auto it = kTablas.find(traspaso);
-    return it == kTablas.end() ? "" : it->second;
+const char* NombreModo(const Opciones& o) {
+    return o.revisar ? "revision" : o.ensayo ? "ensayo" : o.comparar ? "comparacion" : "traspaso";
 }
 
-const char* NombreModo(const Opciones& o) {
-    return o.revisar ? "revision" : o.ensayo ? "ensayo" : "traspaso";
+// A table the operator named for its code page: one of those the program reads, as its file
+// is called with or without ".dbf", whatever the case.
+void ComprobarTablaNombrada(const std::string& tabla, const TDatos& datos) {
+    if (tabla.empty()) return;
+    auto base = [](std::string t) {
+        for (char& c : t)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (t.size() > 4 && t.compare(t.size() - 4, 4, ".dbf") == 0) t.resize(t.size() - 4);
+        return t;
+    };
+    std::string hay;
+    for (const auto& [consulta, fichero] : datos.TablasDeLasConsultas()) {
+        if (base(fichero) == base(tabla)) return;
+        hay += (hay.empty() ? "" : ", ") + base(fichero);
+    }
+    throw Error("--pagina-de-codigos: la tabla «" + TextoVisible(tabla) +
+                "» no es ninguna de las que lee el programa (" + hay + ")");
 }
 
 } // namespace
@@ -235,13 +282,18 @@ int EjecutarEmpresa(const Opciones& o) {
     informe.inicio = AhoraIso();
     // With the report on standard output, that stream carries the report alone.
     std::FILE* salida = o.informe == "-" ? stderr : stdout;
-    InterfazLote interfaz(salida, isatty(STDERR_FILENO));
+    InterfazLote interfaz(salida, isatty(STDERR_FILENO), !(o.ensayo || o.revisar || o.comparar));
     TDatos datos(interfaz);
     interfaz.Consultas(datos.TablasDeLasConsultas());
-    datos.SetModo(o.revisar  ? TDatos::Modo::Revision
-                  : o.ensayo ? TDatos::Modo::Ensayo
-                             : TDatos::Modo::Traspaso);
-    datos.SetConfirmarCada(o.confirmarCada);
+    datos.SetModo(o.revisar    ? TDatos::Modo::Revision
+                  : o.ensayo   ? TDatos::Modo::Ensayo
+                  : o.comparar ? TDatos::Modo::Comparacion
+                               : TDatos::Modo::Traspaso);
+    datos.SetSoloCambios(o.soloCambios);
+    // Grouped by default: a commit per record waits on the disk every time; the half second
+    // bounds what a crash can cost however slow the records come.
+    datos.SetConfirmarCada(o.confirmarCada > 0 ? o.confirmarCada : kConfirmarCadaPorDefecto,
+                           kPlazoConfirmar);
     if (o.esperarTurno > 0) datos.SetEsperaTurno(o.esperarTurno);
     // As Firebird's own tools do, a server's user and password from the environment.
     auto variable = [](const char* nombre) -> std::optional<std::string> {
@@ -251,53 +303,67 @@ int EjecutarEmpresa(const Opciones& o) {
     datos.SetCredenciales(variable("ISC_USER"), variable("ISC_PASSWORD"));
     datos.AtenderSenales();
 
-    // Each transfer as its button runs it; false when a signal stopped it.
-    auto uno = [&](const char* nombre, SourceQuery& q, bool (TDatos::*traspaso)()) {
+    // Each step of a transfer as its button runs it; false when a signal stopped it.
+    auto paso = [&](const PasoDeTraspaso& p) {
         informe.traspasos.emplace_back();
         TraspasoInforme& t = informe.traspasos.back();
-        t.nombre = nombre;
+        t.nombre = p.nombre;
         interfaz.Empieza(t);
-        datos.DataSource1.SetDataSet(q);
-        bool hecho = (datos.*traspaso)();
+        datos.DataSource1.SetDataSet(p.consulta(datos));
+        bool hecho = p.ejecutar(datos);
         interfaz.Termina();
         t.completo = hecho;
         t.anadidos = datos.RegistrosAnadidos;
         t.actualizados = datos.RegistrosActualizados;
         t.rechazados = datos.RegistrosRechazados;
+        t.sinCambios = datos.RegistrosSinCambios;
+        if (o.comparar) {
+            if (!t.comparacion) t.comparacion.emplace();
+            t.comparacion->iguales = datos.RegistrosIguales;
+            t.comparacion->distintos = datos.RegistrosDistintos;
+            t.comparacion->nuevos = datos.RegistrosNuevos;
+            t.comparacion->soloEnDestino = datos.RegistrosSoloEnDestino;
+        }
         return hecho;
     };
-    std::map<std::string, std::function<bool()>> traspasos = {
-        {"agentes",
-         [&] { return uno("agentes", datos.qAgentesVenta(), &TDatos::TraspasoAgentes); }},
-        {"proveedores",
-         [&] { return uno("proveedores", datos.qProveedores(), &TDatos::TraspasoProveedores); }},
-        {"clientes", [&] { return uno("clientes", datos.qClientes(), &TDatos::TraspasoClientes); }},
-        {"articulos",
-         [&] {
-             return uno("familias", datos.qFamilias(), &TDatos::TraspasoFamilias) &&
-                    uno("articulos", datos.qArticulos(), &TDatos::TraspasoArticulos);
-         }},
+    // The table a step writes, for a stop that came before its first record.
+    auto tablaDestino = [&](const std::string& nombre) -> std::string {
+        for (const TraspasoOfrecido& t : TraspasosOfrecidos())
+            for (const PasoDeTraspaso& p : t.pasos)
+                if (p.nombre == nombre) return p.tabla;
+        return {};
     };
 
     int estado = 0;
     bool todos = true;
     try {
+        for (const auto& [tabla, pagina] : o.paginas) {
+            ComprobarTablaNombrada(tabla, datos);
+            datos.PaginaDeCodigos(tabla, pagina);
+        }
         datos.CrearAlias(o.origen);
         for (const std::string& t : o.traspasos) {
             datos.SetRutaDestino(o.destino);
-            if (!traspasos.at(t)()) {
+            bool seguir = true;
+            for (const PasoDeTraspaso& p : TraspasoDeNombre(t).pasos)
+                if (!(seguir = paso(p))) break;
+            if (!seguir) {
                 const int senal = TDatos::SenalRecibida();
                 const RegistroEnCurso& u = interfaz.Ultimo();
                 std::string donde;
                 if (u.posicion > 0)
-                    donde = "en el registro " + std::to_string(u.posicion) + " de " +
-                            std::to_string(u.total) + " de " + interfaz.Fichero(u.consulta) +
-                            "; hasta él, " + Registros(u.posicion, o);
+                    donde =
+                        "en el registro " + std::to_string(u.posicion) + " de " +
+                        std::to_string(u.total) + " de " + interfaz.Fichero(u.consulta) +
+                        "; hasta él, " +
+                        Registros(o.ensayo || o.revisar || o.comparar ? u.posicion
+                                                                      : datos.RegistrosConfirmados,
+                                  o);
                 else
                     donde = std::string(interfaz.EsperandoTurno()
                                             ? "mientras esperaba su turno para escribir en "
                                             : "antes de empezar a escribir en ") +
-                            TablaDestino(informe.traspasos.back().nombre) +
+                            tablaDestino(informe.traspasos.back().nombre) +
                             ": ningún registro escrito";
                 std::fprintf(stderr, "Traspaso interrumpido por la señal %s %s.\n",
                              NombreSenal(senal).c_str(), donde.c_str());
@@ -331,11 +397,24 @@ int EjecutarEmpresa(const Opciones& o) {
         if (estado < 2) estado = 2;
     }
     if (estado == 0 && interfaz.Avisos() > 0) estado = 1;
-    std::vector<FilaFinal> filas;
+    // A comparison that found the target short of what the source says: not the proof asked.
     for (const TraspasoInforme& t : informe.traspasos)
-        filas.push_back(
-            {t.nombre, t.anadidos, t.actualizados, t.rechazados, t.registros, t.segundos});
-    if (!filas.empty()) std::fprintf(salida, "\n%s", TablaFinal(filas, o.revisar).c_str());
+        if (estado == 0 && t.comparacion && (t.comparacion->distintos || t.comparacion->nuevos))
+            estado = 1;
+    std::vector<FilaFinal> filas;
+    for (const TraspasoInforme& t : informe.traspasos) {
+        FilaFinal f{t.nombre,    t.anadidos, t.actualizados, t.rechazados,
+                    t.registros, t.segundos, t.sinCambios,   {}};
+        if (t.comparacion)
+            f.comparacion = {t.comparacion->iguales, t.comparacion->distintos,
+                             t.comparacion->nuevos, t.comparacion->soloEnDestino};
+        filas.push_back(f);
+    }
+    const Tabla tabla = o.revisar       ? Tabla::Revision
+                        : o.comparar    ? Tabla::Comparacion
+                        : o.soloCambios ? Tabla::SoloCambios
+                                        : Tabla::Traspaso;
+    if (!filas.empty()) std::fprintf(salida, "\n%s", TablaFinal(filas, tabla).c_str());
     if (o.ensayo)
         std::fprintf(salida,
                      "Ensayo: nada de lo anterior ha quedado en la base de datos, que está como "

@@ -107,11 +107,17 @@ pid_t Lanzar(const std::string& programa, const Opciones& o, const Empresa& e,
                                      e.destino, "--informe", informe};
     if (o.ensayo) args.push_back("--ensayo");
     if (o.revisar) args.push_back("--revisar");
+    if (o.comparar) args.push_back("--comparar");
+    if (o.soloCambios) args.push_back("--solo-cambios");
+    for (const auto& [tabla, pagina] : o.paginas) {
+        args.push_back("--pagina-de-codigos");
+        args.push_back((tabla.empty() ? "" : tabla + "=") + std::to_string(pagina));
+    }
     if (o.esperarTurno > 0) {
         args.push_back("--esperar-turno");
         args.push_back(std::to_string(o.esperarTurno));
     }
-    if (o.confirmarCada != 1) {
+    if (o.confirmarCada > 0) {
         args.push_back("--confirmar-cada");
         args.push_back(std::to_string(o.confirmarCada));
     }

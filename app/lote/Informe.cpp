@@ -63,8 +63,25 @@ void Informe::Escribir(const std::string& ruta) const {
                    {"registros", t.registros},
                    {"segundos", t.segundos},
                    {"registrosPorSegundo", t.segundos > 0 ? t.registros / t.segundos : 0.0},
+                   {"sinCambios", t.sinCambios},
+                   {"comparacion", nullptr},
+                   {"diferencias", json::array()},
                    {"tablas", json::array()},
                    {"avisos", json::array()}};
+        if (const auto& c = t.comparacion) {
+            jt["comparacion"] = {{"iguales", c->iguales},
+                                 {"distintos", c->distintos},
+                                 {"nuevos", c->nuevos},
+                                 {"soloEnDestino", c->soloEnDestino},
+                                 {"codigosNuevos", c->codigosNuevos},
+                                 {"codigosSoloEnDestino", c->codigosSoloEnDestino}};
+            for (const DiferenciaInforme& d : c->diferencias)
+                jt["diferencias"].push_back({{"tabla", d.tabla},
+                                             {"codigo", d.codigo},
+                                             {"columna", d.columna},
+                                             {"destino", d.destino},
+                                             {"origen", d.origen}});
+        }
         for (const InfoTabla& i : t.tablas)
             jt["tablas"].push_back({{"fichero", i.fichero},
                                     {"consulta", i.consulta},
@@ -73,7 +90,8 @@ void Informe::Escribir(const std::string& ruta) const {
                                     {"registrosEnCabecera", i.enCabecera},
                                     {"registrosLeidos", i.leidos},
                                     {"cabeceraCuadra", i.discrepancia.empty()},
-                                    {"discrepancia", Nulo(i.discrepancia)}});
+                                    {"discrepancia", Nulo(i.discrepancia)},
+                                    {"sospechaDeLaPagina", Nulo(i.sospecha)}});
         for (const AvisoInforme& a : t.avisos)
             jt["avisos"].push_back(
                 {{"fichero", Nulo(a.fichero)},
@@ -120,6 +138,17 @@ Informe Informe::Leer(const std::string& ruta) {
         t.anadidos = jt.value("anadidos", 0L);
         t.actualizados = jt.value("actualizados", 0L);
         t.rechazados = jt.value("rechazados", 0L);
+        t.sinCambios = jt.value("sinCambios", 0L);
+        if (jt.contains("comparacion") && jt["comparacion"].is_object()) {
+            const json& c = jt["comparacion"];
+            t.comparacion = ComparacionInforme{c.value("iguales", 0L),
+                                               c.value("distintos", 0L),
+                                               c.value("nuevos", 0L),
+                                               c.value("soloEnDestino", 0L),
+                                               {},
+                                               {},
+                                               {}};
+        }
         t.registros = jt.value("registros", std::size_t{0});
         t.segundos = jt.value("segundos", 0.0);
         i.traspasos.push_back(std::move(t));

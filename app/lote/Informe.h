@@ -15,11 +15,25 @@ struct AvisoInforme {
     std::string mensaje;
 };
 
+// A column a comparison found different: the target's value and the source's, as text.
+struct DiferenciaInforme {
+    std::string tabla, codigo, columna, destino, origen;
+};
+
+// What a comparison found in one transfer.
+struct ComparacionInforme {
+    long iguales = 0, distintos = 0, nuevos = 0, soloEnDestino = 0;
+    std::vector<DiferenciaInforme> diferencias;
+    std::vector<std::string> codigosNuevos, codigosSoloEnDestino;
+};
+
 struct TraspasoInforme {
     std::string nombre;    // familias, articulos, clientes, proveedores, agentes
     bool completo = false; // reached its summary
     long anadidos = 0, actualizados = 0, rechazados = 0;
-    std::size_t registros = 0; // records walked
+    long sinCambios = 0;                           // writing only what changed: left alone
+    std::optional<ComparacionInforme> comparacion; // in a comparison
+    std::size_t registros = 0;                     // records walked
     double segundos = 0;
     std::vector<InfoTabla> tablas;
     std::vector<AvisoInforme> avisos;

@@ -1,12 +1,16 @@
 #include "Opciones.h"
 
 #include "Error.h"
+#include "TDatos.h"
 
+#include <algorithm>
 #include <cstring>
 #include <getopt.h>
 #include <set>
 
-const char* const kAyuda =
+namespace {
+
+const char* const kAyudaAntes =
     "Uso: traspaso-maestros-lote --origen CARPETA --destino BASE TRASPASO... [OPCIONES]\n"
     "     traspaso-maestros-lote --empresas LISTA [-j N] TRASPASO... [OPCIONES]\n"
     "     traspaso-maestros-lote --version | -h | --help\n"
@@ -15,12 +19,9 @@ const char* const kAyuda =
     "de Orvalia SQL BASE (un fichero .fdb o .gdb, o servidor:/ruta/fichero.fdb), igual que los\n"
     "botones de la ventana, sin preguntar nada.\n"
     "\n"
-    "TRASPASO es uno o varios de, en el orden dado:\n"
-    "  agentes       agentes de venta (agentes.dbf -> AGENTESVENTA)\n"
-    "  proveedores   proveedores (proveedo.dbf -> PROVEEDORES)\n"
-    "  clientes      clientes y su domicilio de cobro (clientes.dbf -> CLIENTES)\n"
-    "  articulos     familias y después artículos, con precios y stock (familias.dbf, "
-    "articulo.dbf)\n"
+    "TRASPASO es uno o varios de, en el orden dado:\n";
+
+const char* const kAyudaDespues =
     "\n"
     "Opciones:\n"
     "  --ensayo            hace todo como de verdad (búsquedas, altas, modificaciones, precios,\n"
@@ -32,14 +33,26 @@ const char* const kAyuda =
     "                      no cabe en su columna, de las familias, formas de pago y agentes que\n"
     "                      el destino no tiene, de las tablas cuya cabecera no cuadra y de la\n"
     "                      página de códigos de cada tabla\n"
+    "  --comparar          no escribe nada: lleva cada registro hasta donde lo llevaría un\n"
+    "                      traspaso (búsquedas, cortes, valores por defecto) y compara con lo\n"
+    "                      que tiene el destino; dice cada columna distinta (Diferencia:), cada\n"
+    "                      código que el destino no tiene (Nuevo:), cada fila del destino que\n"
+    "                      no está en el origen (Solo en destino:) y los registros que un\n"
+    "                      traspaso rechazaría; termina con estado 0 si todo es igual\n"
+    "  --solo-cambios      escribe solo los registros que --comparar daría por distintos o\n"
+    "                      nuevos; los demás no se tocan (se cuentan como «sin cambios»)\n"
+    "  --pagina-de-codigos [TABLA=]PAGINA  lee la tabla (o todas) en esa página de códigos\n"
+    "                      (437, 850, 1252...) en vez de la que dice su cabecera; se puede\n"
+    "                      repetir: --pagina-de-codigos agentes=850 --pagina-de-codigos 437\n"
     "  --informe FICHERO   escribe al terminar (también si un error o Ctrl+C lo detiene) un\n"
     "                      informe JSON con los recuentos, tiempos, páginas de códigos y avisos;\n"
     "                      con - lo escribe por la salida estándar (y los textos de estado van\n"
     "                      entonces a la de errores); nunca sobre la base de datos, dentro de\n"
     "                      la carpeta de FacturaPlus o sobre un fichero que no sea un informe\n"
-    "  --confirmar-cada N  confirma cada N registros en vez de cada uno: mucho más rápido en\n"
-    "                      migraciones grandes; a cambio, si el programa muere, se pierden los\n"
-    "                      últimos N-1 registros, que una nueva pasada vuelve a traspasar\n"
+    "  --confirmar-cada N  confirma cada N registros, o antes si el primero de ellos lleva\n"
+    "                      medio segundo esperando; sin esta opción, cada 200. Con N = 1, cada\n"
+    "                      registro. Si el programa muere a medias, se pierden como mucho los\n"
+    "                      registros sin confirmar, que una nueva pasada vuelve a traspasar\n"
     "  --esperar-turno SEGUNDOS  si otro traspaso escribe en la misma base de datos, espera a\n"
     "                      que termine como mucho SEGUNDOS (300 si no se dice) y, si no ha\n"
     "                      terminado, acaba con estado 2 diciendo quién lo tiene\n"
@@ -66,11 +79,24 @@ const char* const kAyuda =
     "Conectar con un servidor espera como mucho 20 segundos.\n"
     "\n"
     "Estado de salida:\n"
-    "  0    todos los registros se han pasado (o la revisión no ha encontrado nada)\n"
-    "  1    algunos registros han dado aviso y se han saltado (o la revisión ha avisado)\n"
+    "  0    todos los registros se han pasado (o la revisión no ha encontrado nada, o la\n"
+    "       comparación lo ha encontrado todo igual)\n"
+    "  1    algunos registros han dado aviso y se han saltado (o la revisión ha avisado, o la\n"
+    "       comparación ha encontrado diferencias o registros nuevos)\n"
     "  2    un error ha detenido un traspaso (o los argumentos no son válidos)\n"
     "  130  interrumpido con Ctrl+C (143 con la señal TERM, 129 si se cierra el terminal)\n"
     "  Con --empresas, el peor estado de todas las empresas.\n";
+
+} // namespace
+
+std::string Ayuda() {
+    std::string traspasos;
+    for (const TraspasoOfrecido& t : TraspasosOfrecidos())
+        traspasos += "  " + t.nombre +
+                     std::string(std::max<std::size_t>(2, 14 - t.nombre.size()), ' ') +
+                     t.descripcion + "\n";
+    return kAyudaAntes + traspasos + kAyudaDespues;
+}
 
 namespace {
 
@@ -98,6 +124,9 @@ enum Larga : int {
     kRegistros,
     kEnsayo,
     kRevisar,
+    kComparar,
+    kSoloCambios,
+    kPaginaDeCodigos,
     kVersion,
 };
 
@@ -112,6 +141,9 @@ const option kLargas[] = {
     {"registros", required_argument, nullptr, kRegistros},
     {"ensayo", no_argument, nullptr, kEnsayo},
     {"revisar", no_argument, nullptr, kRevisar},
+    {"comparar", no_argument, nullptr, kComparar},
+    {"solo-cambios", no_argument, nullptr, kSoloCambios},
+    {"pagina-de-codigos", required_argument, nullptr, kPaginaDeCodigos},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -121,12 +153,21 @@ bool SoloCifras(const char* t) {
     return *t && std::strspn(t, "0123456789") == std::strlen(t);
 }
 
+// "[TABLA=]PAGINA": the table as the operator names it ("agentes", "agentes.dbf"), or every
+// table; whether the engine knows the page is its own to say, with the pages it knows.
+std::pair<std::string, int> Pagina(const std::string& valor) {
+    const std::size_t igual = valor.find('=');
+    std::string tabla = igual == std::string::npos ? "" : valor.substr(0, igual);
+    const std::string pagina = igual == std::string::npos ? valor : valor.substr(igual + 1);
+    if (igual != std::string::npos && tabla.empty())
+        throw Error("--pagina-de-codigos " + valor + ": falta la tabla antes de «=»");
+    return {tabla, Entero("--pagina-de-codigos", pagina, 1)};
+}
+
 } // namespace
 
 Opciones LeerOpciones(int argc, char** argv) {
     Opciones o;
-    static const std::set<std::string> kTraspasos = {"agentes", "proveedores", "clientes",
-                                                     "articulos"};
     std::set<std::string> dadas; // options given, to refuse those without effect
     opterr = 0;                  // the messages are the program's own, in Spanish
     optind = 0;                  // a full start, also when called again
@@ -194,17 +235,40 @@ Opciones LeerOpciones(int argc, char** argv) {
         case kRevisar:
             o.revisar = true;
             break;
+        case kComparar:
+            o.comparar = true;
+            break;
+        case kSoloCambios:
+            o.soloCambios = true;
+            break;
+        case kPaginaDeCodigos:
+            o.paginas.push_back(Pagina(valor));
+            break;
         default:
             throw Error("opción desconocida «" + actual + "»");
         }
     }
     for (int i = optind; i < argc; ++i) {
-        if (!kTraspasos.count(argv[i]))
+        try {
+            TraspasoDeNombre(argv[i]);
+        } catch (const std::exception& e) {
             throw Error("traspaso desconocido «" + std::string(argv[i]) + "»");
+        }
         o.traspasos.push_back(argv[i]);
     }
     if (o.ayuda || o.version) return o;
     if (o.ensayo && o.revisar) throw Error("--ensayo y --revisar no van juntos");
+    if (o.comparar && (o.ensayo || o.revisar))
+        throw Error(std::string("--comparar y ") + (o.ensayo ? "--ensayo" : "--revisar") +
+                    " no van juntos: la comparación ya no escribe nada");
+    if (o.soloCambios && (o.revisar || o.comparar))
+        throw Error(std::string("--solo-cambios no tiene sentido con ") +
+                    (o.revisar ? "--revisar" : "--comparar") + ", que no escribe nada");
+    if (o.comparar)
+        for (const char* sin : {"--confirmar-cada", "--esperar-turno"})
+            if (dadas.count(sin))
+                throw Error(std::string(sin) +
+                            " no tiene sentido con --comparar, que no escribe nada");
     if (o.empresas.empty()) {
         if (o.origen.empty()) throw Error("falta --origen CARPETA");
         if (o.destino.empty()) throw Error("falta --destino BASE");

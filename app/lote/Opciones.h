@@ -1,14 +1,25 @@
 #pragma once
 // What the batch program was asked to do.
+#include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
+
+// Unless --confirmar-cada says otherwise, records are committed in groups: a group is committed
+// when it has this many records, or once its first record has waited this long.
+inline constexpr int kConfirmarCadaPorDefecto = 200;
+inline constexpr std::chrono::milliseconds kPlazoConfirmar{500};
 
 struct Opciones {
     std::string origen, destino;
     std::vector<std::string> traspasos; // agentes, proveedores, clientes, articulos; in order
     bool ensayo = false;
     bool revisar = false;
-    int confirmarCada = 1;
+    bool comparar = false;    // reads the target and says what a run would change; writes nothing
+    bool soloCambios = false; // writes only the records a comparison finds different or new
+    int confirmarCada = 0;    // records a commit; 0: the default grouping
+    // --pagina-de-codigos: the page a table (or every one, "") is read in, as given.
+    std::vector<std::pair<std::string, int>> paginas;
     std::string informe;   // JSON report to write; empty for none, "-" for standard output
     std::string empresas;  // a list of companies, one "ORIGEN<TAB>DESTINO" a line
     int trabajos = 1;      // companies at once
@@ -23,4 +34,5 @@ struct Opciones {
 // effect.
 Opciones LeerOpciones(int argc, char** argv);
 
-extern const char* const kAyuda;
+// The help, with the transfers of the data module's list.
+std::string Ayuda();

@@ -82,22 +82,37 @@ std::string LineaDeRegistro(const Avance& a, const std::string& hora) {
            (q ? ", quedan " + MinutosSegundos(*q) : std::string());
 }
 
-std::string TablaFinal(const std::vector<FilaFinal>& filas, bool revision) {
-    const std::vector<std::string> cabeza =
-        revision ? std::vector<std::string>{"Traspaso", "Registros", "Con avisos", "Segundos"}
-                 : std::vector<std::string>{"Traspaso", "Añadidos", "Actualizados", "Rechazados",
-                                            "Segundos"};
-    std::vector<std::vector<std::string>> tabla = {cabeza};
-    FilaFinal total{"Total"};
+std::string TablaFinal(const std::vector<FilaFinal>& filas, Tabla que) {
+    using Columnas = std::vector<std::string>;
+    const Columnas cabeza =
+        que == Tabla::Revision ? Columnas{"Traspaso", "Registros", "Con avisos", "Segundos"}
+        : que == Tabla::Comparacion
+            ? Columnas{"Traspaso",        "Iguales",    "Distintos", "Nuevos",
+                       "Solo en destino", "Rechazados", "Segundos"}
+        : que == Tabla::SoloCambios
+            ? Columnas{"Traspaso",    "Añadidos",   "Actualizados",
+                       "Sin cambios", "Rechazados", "Segundos"}
+            : Columnas{"Traspaso", "Añadidos", "Actualizados", "Rechazados", "Segundos"};
+    std::vector<Columnas> tabla = {cabeza};
+    FilaFinal total{"Total", 0, 0, 0, 0, 0, 0, {}};
     auto fila = [&](const FilaFinal& f) {
-        std::vector<std::string> r = {f.traspaso};
-        if (revision) {
-            r.push_back(std::to_string(f.registros));
-            r.push_back(std::to_string(f.rechazados));
-        } else {
-            r.push_back(std::to_string(f.anadidos));
-            r.push_back(std::to_string(f.actualizados));
-            r.push_back(std::to_string(f.rechazados));
+        auto n = [](auto v) { return std::to_string(v); };
+        Columnas r = {f.traspaso};
+        switch (que) {
+        case Tabla::Revision:
+            r.insert(r.end(), {n(f.registros), n(f.rechazados)});
+            break;
+        case Tabla::Comparacion:
+            r.insert(r.end(),
+                     {n(f.comparacion.iguales), n(f.comparacion.distintos), n(f.comparacion.nuevos),
+                      n(f.comparacion.soloEnDestino), n(f.rechazados)});
+            break;
+        case Tabla::SoloCambios:
+            r.insert(r.end(), {n(f.anadidos), n(f.actualizados), n(f.sinCambios), n(f.rechazados)});
+            break;
+        case Tabla::Traspaso:
+            r.insert(r.end(), {n(f.anadidos), n(f.actualizados), n(f.rechazados)});
+            break;
         }
         r.push_back(Formato("%.1f", f.segundos));
         tabla.push_back(r);
@@ -109,6 +124,11 @@ std::string TablaFinal(const std::vector<FilaFinal>& filas, bool revision) {
         total.rechazados += f.rechazados;
         total.registros += f.registros;
         total.segundos += f.segundos;
+        total.sinCambios += f.sinCambios;
+        total.comparacion.iguales += f.comparacion.iguales;
+        total.comparacion.distintos += f.comparacion.distintos;
+        total.comparacion.nuevos += f.comparacion.nuevos;
+        total.comparacion.soloEnDestino += f.comparacion.soloEnDestino;
     }
     fila(total);
     std::vector<std::size_t> ancho(cabeza.size(), 0);

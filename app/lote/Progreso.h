@@ -30,7 +30,14 @@ struct FilaFinal {
     long anadidos = 0, actualizados = 0, rechazados = 0;
     std::size_t registros = 0;
     double segundos = 0;
+    long sinCambios = 0;
+    struct {
+        long iguales = 0, distintos = 0, nuevos = 0, soloEnDestino = 0;
+    } comparacion;
 };
-// The closing table: one line a transfer and a total; in a review, the records read and those
-// with warnings instead of what was written.
-std::string TablaFinal(const std::vector<FilaFinal>& filas, bool revision);
+// What the closing table shows: what was written; also what was left unchanged, in a run of only
+// the changes; in a review, the records read and those with warnings; in a comparison, the rows
+// found equal, different, new and only in the target.
+enum class Tabla { Traspaso, SoloCambios, Revision, Comparacion };
+// The closing table: one line a transfer and a total.
+std::string TablaFinal(const std::vector<FilaFinal>& filas, Tabla que);

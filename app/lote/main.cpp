@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (o.ayuda) {
-        std::fputs(kAyuda, stdout);
+        std::fputs(Ayuda().c_str(), stdout);
         return 0;
     }
     if (o.version) {

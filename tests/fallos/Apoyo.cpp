@@ -13,6 +13,7 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sstream>
 #include <stdexcept>
 #include <sys/mount.h>
 #include <sys/prctl.h>
@@ -348,6 +349,20 @@ std::string Validar(const std::string& base) {
     }
 }
 
+std::string SinPaginasHuerfanas(const std::string& validacion) {
+    std::istringstream in(validacion);
+    std::string linea, resto;
+    bool otras = false;
+    while (std::getline(in, linea)) {
+        if (linea.find("Number of index page warnings") != std::string::npos ||
+            linea.find("Number of database page warnings") != std::string::npos)
+            continue;
+        otras = otras || linea.find("Summary of validation errors") == std::string::npos;
+        resto += linea + "\n";
+    }
+    return otras ? resto : "";
+}
+
 Cabecera LeerCabecera(const std::string& fichero) {
     Cabecera c;
     c.texto = Orden("fbstat -h " + Comillas(fichero)).texto;
@@ -421,11 +436,12 @@ void OtroUsuario::Soltar() {
     if (tr_.InTransaction()) tr_.Rollback();
 }
 
-bool SentenciaEnCurso(const std::string& base, pid_t pid, const std::string& inicio) {
+bool SentenciaEnCurso(const std::string& base, pid_t pid, const std::string& inicio, int desdeMs) {
     return Contar(base, "select count(*) from MON$STATEMENTS s join MON$ATTACHMENTS a on "
                         "a.MON$ATTACHMENT_ID = s.MON$ATTACHMENT_ID where a.MON$REMOTE_PID = " +
                             std::to_string(pid) + " and s.MON$STATE = 1 and s.MON$SQL_TEXT like '" +
-                            inicio + "%'") > 0;
+                            inicio + "%' and datediff(millisecond from s.MON$TIMESTAMP to " +
+                            "current_timestamp) >= " + std::to_string(desdeMs)) > 0;
 }
 
 long NumeroTras(const std::string& texto, const std::string& antes) {

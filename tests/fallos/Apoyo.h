@@ -133,6 +133,11 @@ Herramienta Gfix(const std::string& argumentos, const std::string& base);
 // output: empty when the database is sound.
 std::string Validar(const std::string& base);
 
+// The errors of a validation's text, without the warnings of pages that a server killed in the
+// middle of its work leaves allocated and unreferenced (orphan pages, index pages whose parent
+// entry it never wrote): space the engine's careful writes let it lose, no data. "" when none.
+std::string SinPaginasHuerfanas(const std::string& validacion);
+
 // The transaction numbers in a database file's header page, read with fbstat -h (a plain path,
 // no process holding it). A program that commits and detaches leaves the oldest active one
 // just below the next and the oldest interesting one just below that; one that dies leaves
@@ -163,9 +168,10 @@ private:
     std::unique_ptr<IBSQL> q_;
 };
 
-// Whether process `pid` has a statement running on `base` whose text begins with `inicio`:
-// the way to know that it waits for a row another user holds.
-bool SentenciaEnCurso(const std::string& base, pid_t pid, const std::string& inicio);
+// Whether process `pid` has had a statement running on `base` for `desdeMs` milliseconds or more
+// whose text begins with `inicio`: the way to know that it waits for a row another user holds.
+bool SentenciaEnCurso(const std::string& base, pid_t pid, const std::string& inicio,
+                      int desdeMs = 0);
 
 // A number that follows `antes` in `texto`, or -1.
 long NumeroTras(const std::string& texto, const std::string& antes);

@@ -10,13 +10,14 @@ namespace {
 
 class Bloqueo : public Fallo {
 protected:
-    // Polls until the program `p` is running a statement that begins with `inicio` while its bar
-    // stays at `antes` records: it waits for the held row.
+    // Polls until the program `p` has been running a statement that begins with `inicio` for a
+    // second, a thousand times what any other takes, while its bar (the records committed, which
+    // grouped commits hold back) is not past `antes`: it waits for the held row.
     bool EsperaLaFila(Proceso& p, const std::string& base, std::size_t antes,
                       const std::string& inicio) {
         auto hasta = std::chrono::steady_clock::now() + 60s;
         while (std::chrono::steady_clock::now() < hasta) {
-            if (p.Progreso() == antes && SentenciaEnCurso(base, p.Pid(), inicio)) return true;
+            if (p.Progreso() <= antes && SentenciaEnCurso(base, p.Pid(), inicio, 1000)) return true;
             if (p.Progreso() > antes) return false;
             std::this_thread::sleep_for(50ms); // polling a condition, bounded by `hasta`
         }

@@ -40,7 +40,9 @@ TEST_F(TransferTest, ADiskThatFillsAtACommitIsToldOnceNotAgainAtTheClose) {
     EXPECT_NE(std::string(e->what()).find("hasta él, 1 registro confirmado"), std::string::npos)
         << e->what();
     EXPECT_NO_THROW(datos->Cerrar()) << "the same failure, told a second time";
-    EXPECT_EQ(cierres, 1) << "the closing commit is tried, as after any run";
+    // What could not be committed was undone at the stop, so that the target holds what the
+    // count says: the close has nothing left to commit.
+    EXPECT_EQ(cierres, 0);
     EXPECT_TRUE(ui.avisos.empty());
 }
 

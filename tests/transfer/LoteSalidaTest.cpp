@@ -139,12 +139,13 @@ TEST(LoteProgresoTest, TheBarFitsTheTerminalAndTellsTheTimeLeftOnlyOnceTheRateHa
 
 TEST(LoteProgresoTest, TheClosingTableHasALineATransferAndATotal) {
     std::string t =
-        TablaFinal({{"agentes", 8, 0, 1, 9, 0.5}, {"articulos", 18, 2, 0, 20, 1.25}}, false);
+        TablaFinal({{"agentes", 8, 0, 1, 9, 0.5, 0, {}}, {"articulos", 18, 2, 0, 20, 1.25, 0, {}}},
+                   Tabla::Traspaso);
     EXPECT_EQ(t, "Traspaso   Añadidos  Actualizados  Rechazados  Segundos\n"
                  "agentes           8             0           1       0.5\n"
                  "articulos        18             2           0       1.2\n"
                  "Total            26             2           1       1.8\n");
-    std::string r = TablaFinal({{"agentes", 0, 0, 3, 9, 0.5}}, true);
+    std::string r = TablaFinal({{"agentes", 0, 0, 3, 9, 0.5, 0, {}}}, Tabla::Revision);
     EXPECT_NE(r.find("Registros  Con avisos"), std::string::npos) << r;
     EXPECT_NE(r.find("\nTotal             9           3       0.5\n"), std::string::npos) << r;
 }

@@ -3,6 +3,7 @@
 // line reads declared in the walked query's layout; and the comparison's reading of each update.
 #include "Ascii.h"
 #include "Comparador.h"
+#include "Comprobar.h"
 #include "NamedParams.h"
 #include "SourceQuery.h"
 #include "TDatos.h"
@@ -117,6 +118,15 @@ protected:
     Nadie nadie;
     TDatos datos{nadie};
 };
+
+TEST_F(MapeoTest, TheListOfTransfersNamesTheTablesTheirDescriptionsWrite) {
+    for (const TraspasoOfrecido& o : TraspasosOfrecidos())
+        for (const PasoDeTraspaso& p : o.pasos) {
+            EXPECT_EQ(p.descripcion(datos).tabla, p.tabla) << p.nombre;
+            EXPECT_EQ(&p.consulta(datos), p.descripcion(datos).consulta) << p.nombre;
+        }
+    EXPECT_THROW_MSG(TraspasoDeNombre("agente"), Error, "agentes, proveedores, clientes, articulos");
+}
 
 TEST_F(MapeoTest, EveryStatementOfEveryTransferIsBoundExactlyOnceFromDeclaredFields) {
     std::vector<Traspaso> todos = Todos();

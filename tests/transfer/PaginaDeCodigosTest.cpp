@@ -1,6 +1,7 @@
 // A table whose header names the wrong code page, through a real transfer into a real target:
 // the run warns of it once, reads it as its header says, and reads it in the page the operator
 // chooses when told to; the batch program's review counts the warning as a finding.
+#include "LoteApoyo.h"
 #include "TransferFixture.h"
 
 #include <fstream>
@@ -126,6 +127,26 @@ TEST_F(PaginaDeCodigosTest, TheReviewCountsTheWrongLabelAsAFinding) {
                        "mucho mejor como 850 (DOS)"),
               std::string::npos)
         << err;
+}
+
+// The operator's choice from the batch program: the names arrive right, and both its output and
+// its report say who chose the page.
+TEST_F(PaginaDeCodigosTest, TheBatchProgramsChoiceReadsTheRelabelledTableRightAndSaysSo) {
+    datos.reset();
+    ASSERT_EQ(std::system((std::string(DEMO) + " '" + carpeta + "' >/dev/null").c_str()), 0);
+    Reetiquetar(carpeta + "/agentes.dbf", 0x03);
+    SalidaLote s =
+        EjecutarLote({"--pagina-de-codigos", "agentes=850", "--informe", dir.File("informe.json"),
+                      "--origen", carpeta, "--destino", base, "agentes"});
+    EXPECT_EQ(s.estado, 1) << "the demo's refused e-mail\n" << s.err;
+    EXPECT_EQ(Nombre("001"), "José Luis Martínez Ibáñez");
+    EXPECT_NE(s.out.find("agentes.dbf: página de códigos 850 (DOS), elegida por el operador"),
+              std::string::npos)
+        << s.out;
+    EXPECT_EQ(s.err.find("la cabecera dice página"), std::string::npos) << s.err;
+    std::string informe = LeerFichero(dir.File("informe.json"));
+    EXPECT_NE(informe.find("elegida por el operador"), std::string::npos) << informe;
+    EXPECT_NE(informe.find("\"paginaDeCodigos\": 850"), std::string::npos) << informe;
 }
 
 } // namespace
