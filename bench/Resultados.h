@@ -8,13 +8,16 @@
 #include <vector>
 
 enum class Variante {
-    Datos,        // the data module, no-op interface
-    Crudo,        // raw loop, lookup prepared per record
-    CrudoUnaVez,  // raw loop, lookup prepared once
-    Ventana,      // the window, press to summary
-    Lote,         // the batch executable, whole process
-    DatosVentana, // the data module, run next to the window for its comparison
-    SoloCambios   // the data module writing only what changed
+    Datos,           // the data module, no-op interface
+    Crudo,           // raw loop, lookup prepared per record
+    CrudoUnaVez,     // raw loop, lookup prepared once
+    Ventana,         // the window, press to summary
+    Lote,            // the batch executable, whole process
+    DatosVentana,    // the data module, run next to the window for its comparison
+    SoloCambios,     // the data module writing only what changed
+    LoteDefecto,     // the batch program with its default options, whole process
+    LoteSoloCambios, // the batch program with --solo-cambios, whole process
+    LoteUnoAUno      // the batch program with --confirmar-cada 1, whole process
 };
 
 struct Clave {
@@ -71,6 +74,9 @@ struct Ajustes {
     bool memoria = false;
     std::vector<int> tamanosMemoria = {20000, 100000, 200000};
     int tamanoCuatro = 20000;
+    // The batch mode: only the batch program, each transfer with its default options and with
+    // --solo-cambios, in every Forced Writes mode asked, the modes interleaved within a round.
+    bool lote = false;
 };
 
 // What the machine was doing meanwhile, per Forced Writes mode: the latency of a synchronous
@@ -84,3 +90,4 @@ void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e);
 // four transfers in one process under "cuatro", each transfer alone under its own name.
 inline const char* const kArticulosPorTamano = "articulos por tamaño";
 void ImprimirMemoria(const Resultados& r, const Ajustes& a);
+void ImprimirLote(const Resultados& r, const Ajustes& a, const Entorno& e);

@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -39,6 +40,10 @@ const char* const kUso =
     "  --no-window                skip the window against the batch program\n"
     "  --no-lookup-once           skip the raw loop with its lookup prepared once\n"
     "  --only-changes             also the data module writing only what changed\n"
+    "  --batch                    only the batch program: each transfer with its default\n"
+    "                             options, with --solo-cambios and with --confirmar-cada 1,\n"
+    "                             the Forced Writes modes\n"
+    "                             interleaved within each round\n"
     "  --raw-commit-every K       the raw loops also commit fully every K records\n"
     "  --quick                    1000 records, one round: a smoke run\n"
     "  --memory                   only the memory figures: the articles transfer alone at each\n"
@@ -233,6 +238,22 @@ public:
         cargaFinal_ = CargaMedia();
     }
 
+    // Rounds outermost, so that both Forced Writes modes are measured in each round and their
+    // ratio is taken round by round.
+    void MedirLote() {
+        for (int rep = 1; rep <= a_.repeticiones; ++rep)
+            for (bool forzadas : a_.modos) {
+                entorno_.latenciaMs[forzadas].push_back(LatenciaSincronaMs(dir_));
+                for (int n : forzadas ? a_.tamanosForzadas : a_.tamanos)
+                    for (const std::string& t : a_.traspasos) {
+                        Par(forzadas, rep, t, n, Variante::LoteDefecto);
+                        Par(forzadas, rep, t, n, Variante::LoteSoloCambios);
+                        Par(forzadas, rep, t, n, Variante::LoteUnoAUno);
+                    }
+            }
+        cargaFinal_ = CargaMedia();
+    }
+
     void Imprimir() const {
         std::printf("traspaso_bench: %s per master file; %d round(s), interleaved; each figure "
                     "from a child process of its own\n",
@@ -248,7 +269,10 @@ public:
             for (const std::string& p : problemas_)
                 std::printf("  %s\n", p.c_str());
         }
-        ImprimirTablas(r_, a_, entorno_);
+        if (a_.lote)
+            ImprimirLote(r_, a_, entorno_);
+        else
+            ImprimirTablas(r_, a_, entorno_);
     }
 
 private:
@@ -346,6 +370,12 @@ private:
                                        std::to_string(a_.confirmarCada)});
         case Variante::Ventana:
             return EjecutarHijo(Yo(), {"--child", "ventana", t, carpeta, base});
+        case Variante::LoteDefecto:
+            return Lote(t, carpeta, base, {});
+        case Variante::LoteSoloCambios:
+            return Lote(t, carpeta, base, {"--solo-cambios"});
+        case Variante::LoteUnoAUno:
+            return Lote(t, carpeta, base, {"--confirmar-cada", "1"});
         case Variante::Lote: {
             Resultado r = EjecutarHijo(TM_LOTE, {"--origen", carpeta, "--destino", base, t},
                                        dir_ + "/lote-errores.txt");
@@ -361,6 +391,43 @@ private:
         return {};
     }
 
+    // The batch program as an operator runs it, its work read from its report: valores =
+    // {seconds, 0, inserted, updated, refused, unchanged}, as the data module's children give the
+    // first five.
+    Resultado Lote(const std::string& t, const std::string& carpeta, const std::string& base,
+                   const std::vector<std::string>& opciones) {
+        const std::string informe = dir_ + "/informe.json";
+        std::vector<std::string> args = {"--origen", carpeta,     "--destino",
+                                         base,       "--informe", informe};
+        args.insert(args.end(), opciones.begin(), opciones.end());
+        args.push_back(t);
+        fs::remove(informe);
+        Resultado r = EjecutarHijo(TM_LOTE, args, dir_ + "/lote-errores.txt");
+        if (!r.ok) return r;
+        if (r.valores.at(0) != 0) {
+            r.ok = false;
+            r.error = "traspaso-maestros-lote ended with status " +
+                      std::to_string(int(r.valores[0])) + "; see " + dir_ + "/lote-errores.txt";
+            return r;
+        }
+        try {
+            std::ifstream f(informe);
+            nlohmann::json j = nlohmann::json::parse(f);
+            double altas = 0, cambios = 0, rechazos = 0, iguales = 0;
+            for (const auto& x : j.at("traspasos")) {
+                altas += x.value("anadidos", 0.0);
+                cambios += x.value("actualizados", 0.0);
+                rechazos += x.value("rechazados", 0.0);
+                iguales += x.value("sinCambios", 0.0);
+            }
+            r.valores = {r.pared, 0, altas, cambios, rechazos, iguales};
+        } catch (const std::exception& e) {
+            r.ok = false;
+            r.error = std::string("its report could not be read: ") + e.what();
+        }
+        return r;
+    }
+
     // The first run (inserts) and the second (updates) on one fresh target.
     void Par(bool forzadas, int rep, const std::string& t, int n, Variante v) {
         std::string base = Destino(t, n, forzadas);
@@ -374,7 +441,10 @@ private:
                                      "window",
                                      "lote",
                                      "TDatos (next to the window)",
-                                     "TDatos, only changes"};
+                                     "TDatos, only changes",
+                                     "lote",
+                                     "lote --solo-cambios",
+                                     "lote --confirmar-cada 1"};
             std::string que = std::string(forzadas ? "FW on " : "FW off ") + t + " " +
                               std::to_string(n) + " " + nombres[int(v)] +
                               (pasada == 1 ? " first" : " second") + " run, round " +
@@ -402,7 +472,8 @@ private:
                  const Resultado& r) {
         long esperados = n + (t == "articulos" ? generador::Familias(n) : 0);
         if (v == Variante::Datos || v == Variante::DatosVentana || v == Variante::Crudo ||
-            v == Variante::CrudoUnaVez) {
+            v == Variante::CrudoUnaVez || v == Variante::LoteDefecto ||
+            v == Variante::LoteUnoAUno) {
             double altas = r.valores.at(2), cambios = r.valores.at(3), avisos = r.valores.at(4);
             bool bien = pasada == 1 ? altas == esperados && cambios == 0
                                     : cambios == esperados && altas == 0;
@@ -412,7 +483,7 @@ private:
                                      std::to_string(long(avisos)) + " warnings; expected " +
                                      std::to_string(esperados) +
                                      (pasada == 1 ? " inserted" : " updated"));
-        } else if (v == Variante::SoloCambios) {
+        } else if (v == Variante::SoloCambios || v == Variante::LoteSoloCambios) {
             // The second run finds every record as the first left it: it writes nothing.
             double altas = r.valores.at(2), cambios = r.valores.at(3), avisos = r.valores.at(4);
             bool bien = pasada == 1 ? altas == esperados && cambios == 0 : altas + cambios == 0;
@@ -422,6 +493,10 @@ private:
                                      std::to_string(long(avisos)) + " warnings; expected " +
                                      (pasada == 1 ? std::to_string(esperados) + " inserted"
                                                   : std::string("nothing written")));
+            // The batch program's report also says it found every record unchanged.
+            if (v == Variante::LoteSoloCambios && pasada == 2 && r.valores.at(5) != esperados)
+                problemas_.push_back(que + ": " + std::to_string(long(r.valores.at(5))) +
+                                     " unchanged; expected " + std::to_string(esperados));
         } else if (v == Variante::Ventana) {
             long cajas = long(r.valores.at(1));
             if (cajas != 1)
@@ -486,6 +561,8 @@ int main(int argc, char** argv) {
                 a.unaVez = false;
             else if (o == "--only-changes")
                 a.soloCambios = true;
+            else if (o == "--batch")
+                a.lote = true;
             else if (o == "--raw-commit-every")
                 a.confirmarCada = std::stoi(valor());
             else if (o == "--quick")
@@ -555,6 +632,9 @@ int main(int argc, char** argv) {
         if (a.memoria) {
             b.MedirMemoria();
             b.ImprimirMemoria();
+        } else if (a.lote) {
+            b.MedirLote();
+            b.Imprimir();
         } else {
             b.Medir();
             b.Imprimir();
