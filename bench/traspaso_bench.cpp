@@ -202,10 +202,8 @@ public:
         cargaFinal_ = CargaMedia();
     }
 
-    void ImprimirMemoria() const {
-        std::printf("traspaso_bench --memory: %d round(s), interleaved; each figure from a child "
-                    "process of its own\n",
-                    a_.repeticiones);
+    // What the machine and the runs were like: a figure beside a problem means nothing.
+    void ImprimirEntorno() const {
         std::printf("a child process that does nothing peaks at %.1f MB; load average %s at the "
                     "start, %s at the end\n",
                     basePico_, cargaInicial_.c_str(), cargaFinal_.c_str());
@@ -214,6 +212,13 @@ public:
             for (const std::string& p : problemas_)
                 std::printf("  %s\n", p.c_str());
         }
+    }
+
+    void ImprimirMemoria() const {
+        std::printf("traspaso_bench --memory: %d round(s), interleaved; each figure from a child "
+                    "process of its own\n",
+                    a_.repeticiones);
+        ImprimirEntorno();
         ::ImprimirMemoria(r_, a_);
     }
 
@@ -261,14 +266,7 @@ public:
         std::printf("articles: %d stock rows and 1.5 comment lines per article, one family per "
                     "50 articles; clients' target holds the agents beforehand\n",
                     generador::kStocksPorArticulo);
-        std::printf("a child process that does nothing peaks at %.1f MB; load average %s at the "
-                    "start, %s at the end\n",
-                    basePico_, cargaInicial_.c_str(), cargaFinal_.c_str());
-        if (!problemas_.empty()) {
-            std::printf("\nPROBLEMS SEEN:\n");
-            for (const std::string& p : problemas_)
-                std::printf("  %s\n", p.c_str());
-        }
+        ImprimirEntorno();
         if (a_.lote)
             ImprimirLote(r_, a_, entorno_);
         else
