@@ -46,4 +46,38 @@ TEST_F(TransferTest, ADiskThatFillsAtACommitIsToldOnceNotAgainAtTheClose) {
     EXPECT_TRUE(ui.avisos.empty());
 }
 
+// The database fails a record after its row is written, with earlier whole records waiting for
+// their grouped commit: that record is undone alone, the whole ones are committed, and the
+// error says so.
+TEST_F(TransferTest, AFaultInARecordsMiddleUndoesItAloneAndCommitsTheWholeOnesWaiting) {
+    Agentes({{{"CCODAGE", "101"}},
+             {{"CCODAGE", "102"}},
+             {{"CCODAGE", "103"}},
+             {{"CCODAGE", "104"}},
+             {{"CCODAGE", "105"}},
+             {{"CCODAGE", "106"}}});
+    Tabla("PROVINC", {});
+    datos->SetConfirmarCada(3);
+    int filas = 0;
+    datos->IBDatabase1().Api().execute = [&](ISC_STATUS* st, isc_tr_handle* tr, isc_stmt_handle* s,
+                                             unsigned short d, XSQLDA* in, XSQLDA* out) {
+        ISC_STATUS r =
+            out ? isc_dsql_execute2(st, tr, s, d, in, out) : isc_dsql_execute(st, tr, s, d, in);
+        // The agent's insert is the statement with many parameters; the fifth has written its
+        // row when the disk fills.
+        if (r == 0 && in && in->sqld >= 5 && ++filas == 5) return DiscoLleno(st);
+        return r;
+    };
+    auto e = Captura<FbError>([&] { datos->TraspasoAgentes(); });
+    ASSERT_TRUE(e.has_value());
+    EXPECT_NE(std::string(e->what()).find("hasta él, 4 registros confirmados"), std::string::npos)
+        << e->what();
+    datos->IBDatabase1().Api().execute = FbApi{}.execute;
+    std::vector<std::string> codigos;
+    for (const auto& f : Leer("select CODIGO from AGENTESVENTA order by CODIGO"))
+        codigos.push_back(S(f.at("CODIGO")));
+    EXPECT_EQ(codigos, (std::vector<std::string>{"101", "102", "103", "104"}))
+        << "the record in progress half kept, or the whole ones waiting lost";
+}
+
 } // namespace
