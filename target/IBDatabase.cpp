@@ -313,9 +313,12 @@ bool IBDatabase::HayAbandonadas() {
 
 bool IBDatabase::Cortar() noexcept {
     if (!Connected() && !conectando_) return false;
-    if (!enlace_.Cortar()) return false;
+    // Said before the link goes: the call that the cut wakes must already find it said, or its
+    // error would read as a connection lost on its own.
     cortada_ = true;
-    return true;
+    if (enlace_.Cortar()) return true;
+    cortada_ = false;
+    return false;
 }
 
 void IBDatabase::CancelarEnSegundoPlano() noexcept {
