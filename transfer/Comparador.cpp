@@ -112,12 +112,12 @@ std::string ComoTexto(const Variant& v) {
         v);
 }
 
-const Comparador::Lectura& Comparador::LecturaDe(const std::string& update,
-                                                 const std::vector<Linea>& lineas) {
+Comparador::Lectura& Comparador::LecturaDe(const std::string& update,
+                                           const std::vector<Linea>& lineas) {
     auto hecha = lecturas_.find(update);
     if (hecha != lecturas_.end()) return hecha->second;
     Actualizacion a = LeerActualizacion(update);
-    Lectura l{a.tabla, "select ", {}};
+    Lectura l{a.tabla, "select ", {}, {}, -1};
     for (const Asignacion& c : a.asignaciones) {
         // A value from the clock is new at every run: comparing it would always differ.
         bool reloj = false;
@@ -134,22 +134,34 @@ const Comparador::Lectura& Comparador::LecturaDe(const std::string& update,
     return lecturas_.emplace(update, std::move(l)).first->second;
 }
 
-std::vector<ColumnaDistinta> Comparador::Leer(const Lectura& l, const std::vector<Linea>& lineas,
+std::vector<ColumnaDistinta> Comparador::Leer(Lectura& l, const std::vector<Linea>& lineas,
                                               const Fuente& f, const std::string& idParametro,
                                               int32_t id, bool obligatoria) {
     s_.Close();
     s_.SetText(l.texto);
+    if (l.lugares.empty()) {
+        for (const Linea& li : lineas)
+            l.lugares.push_back(Envia(li, Envio::Cambio) && !li.valor.DelReloj()
+                                    ? s_.ParamIndex(li.parametro)
+                                    : -1);
+        l.lugarId = s_.ParamIndex(idParametro);
+    }
     std::map<std::string, std::string> pendientes; // by parameter, upper-cased
     if (pendiente) pendiente();                    // what an earlier lookup left is not this row's
-    for (const Linea& li : lineas) {
+    for (std::size_t i = 0; i < lineas.size(); ++i) {
+        const Linea& li = lineas[i];
         if (!Envia(li, Envio::Cambio) || li.valor.DelReloj()) continue;
         Valor v = li.valor(f);
         if (pendiente)
             if (std::optional<std::string> p = pendiente())
                 pendientes[ascii::Upper(li.parametro)] = *p;
-        Enlazar(s_, li.parametro, v);
+        // A parameter the select lacks is said by name, as binding it by name says it.
+        if (l.lugares[i] < 0)
+            Enlazar(s_, li.parametro, v);
+        else
+            Enlazar(s_.Param(l.lugares[i]), v);
     }
-    s_.ParamByName(idParametro).SetAsInteger(id);
+    (l.lugarId < 0 ? s_.ParamByName(idParametro) : s_.Param(l.lugarId)).SetAsInteger(id);
     s_.ExecQuery();
     if (s_.Eof() && obligatoria)
         throw FilaDesaparecida("La fila de " + l.tabla + " con identificador " +

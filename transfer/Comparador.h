@@ -62,11 +62,14 @@ private:
     struct Lectura {
         std::string tabla, texto;
         std::vector<Asignacion> columnas; // those compared, in the select's order
+        // The place in the select of each line's parameter, in the lines' order (-1 for a line
+        // it does not take), and of the identifier's: found once, on the first record.
+        std::vector<int> lugares;
+        int lugarId = -1;
     };
-    const Lectura& LecturaDe(const std::string& update, const std::vector<Linea>& lineas);
-    std::vector<ColumnaDistinta> Leer(const Lectura& l, const std::vector<Linea>& lineas,
-                                      const Fuente& f, const std::string& idParametro, int32_t id,
-                                      bool obligatoria);
+    Lectura& LecturaDe(const std::string& update, const std::vector<Linea>& lineas);
+    std::vector<ColumnaDistinta> Leer(Lectura& l, const std::vector<Linea>& lineas, const Fuente& f,
+                                      const std::string& idParametro, int32_t id, bool obligatoria);
 
     IBSQL& s_;
     std::map<std::string, Lectura> lecturas_; // by update text

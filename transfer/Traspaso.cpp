@@ -94,6 +94,10 @@ void Enlazar(IBSQL& s, std::string_view parametro, const Valor& v) {
     Poner(s.ParamByName(parametro), v);
 }
 
+void Enlazar(IBParam& p, const Valor& v) {
+    Poner(p, v);
+}
+
 void Enlazar(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
              const std::vector<Valor>& valores, const Recogedor& recoger) {
     std::size_t k = 0;

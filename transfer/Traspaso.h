@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+class IBParam;
 class IBSQL;
 class SourceQuery;
 
@@ -172,6 +173,7 @@ using Recogedor = std::function<void(const std::string& mensaje)>;
 void Enlazar(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
              const std::vector<Valor>& valores, const Recogedor& recoger = {});
 void Enlazar(IBSQL& s, std::string_view parametro, const Valor& v);
+void Enlazar(IBParam& p, const Valor& v);
 
 // The same, with each parameter's place in a statement found once: a run binds the same lines to
 // the same texts record after record. Its memory is for one run of one transfer's description.
