@@ -135,7 +135,8 @@ std::string Validar(const std::string& base);
 
 // The errors of a validation's text, without the warnings of pages that a server killed in the
 // middle of its work leaves allocated and unreferenced (orphan pages, index pages whose parent
-// entry it never wrote): space the engine's careful writes let it lose, no data. "" when none.
+// entry it never wrote, data pages its pointer page does not list yet): space the engine's
+// careful writes let it lose, no data. "" when none.
 std::string SinPaginasHuerfanas(const std::string& validacion);
 
 // The transaction numbers in a database file's header page, read with fbstat -h (a plain path,
