@@ -1,5 +1,6 @@
 // Identifiers of the target's rows by their code, and the source's side-table lookups.
 #include "Destino.h"
+#include "FbError.h"
 #include "OrigenFacturaPlus.h"
 #include "Reglas.h"
 #include "Revision.h"
@@ -54,6 +55,36 @@ int32_t TDatos::BuscarId(const std::vector<std::string>& texto, const std::strin
     }
     if (propia && IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
     return id;
+}
+
+std::optional<std::unordered_map<std::string, int32_t>>
+TDatos::IdsPorCodigo(const std::string& tabla, const std::string& columna) {
+    Conectar();
+    bool propia = !IBTransaction1().InTransaction();
+    if (propia) IBTransaction1().StartTransaction();
+    IBSQL& s = destino_->IBSQLBusqueda;
+    s.Close();
+    // In the table's own order, which is the order a lookup of one code meets its rows in: of
+    // several rows under one code, the first is the one it finds.
+    s.SetText("SELECT CODIGO, " + columna + " FROM " + tabla + " WHERE CODIGO IS NOT NULL");
+    std::unordered_map<std::string, int32_t> ids;
+    for (s.ExecQuery(); !s.Eof(); s.Next()) {
+        std::string codigo = s.Field(0).AsString();
+        // The comparison pads the shorter side with blanks.
+        while (!codigo.empty() && codigo.back() == ' ')
+            codigo.pop_back();
+        ids.emplace(std::move(codigo), s.Field(1).AsInteger());
+    }
+    s.Close();
+    // A collation that takes two stored codes for one would find by either of them what the
+    // map holds under one: then each code is asked of the target.
+    s.SetText("SELECT COUNT(DISTINCT CODIGO) FROM " + tabla);
+    s.ExecQuery();
+    const bool porBytes = static_cast<std::size_t>(s.Field(0).AsInteger()) == ids.size();
+    s.Close();
+    if (propia && IBTransaction1().InTransaction()) IBTransaction1().CommitRetaining();
+    if (!porBytes) return std::nullopt;
+    return ids;
 }
 
 int32_t TDatos::BuscarIdFormaPago(const std::string& codigo) {
@@ -118,34 +149,44 @@ public:
         return d_.StockArticulo(articulo);
     }
     std::optional<int32_t> IdFamilia(const std::string& codigo) override {
-        std::optional<int32_t> id = Recuerda()
-                                        ? Recordado(familias_, Primeros(codigo, 4),
-                                                    [&] { return d_.BuscarIdFamilia(codigo); })
-                                        : d_.BuscarIdFamilia(codigo);
+        std::optional<int32_t> id =
+            Recuerda() ? Recordado(familias_, "FAMILIASARTICULOS", "IDFAMILIASARTICULOS",
+                                   Primeros(codigo, 4), [&] { return d_.BuscarIdFamilia(codigo); })
+                       : d_.BuscarIdFamilia(codigo);
         if (!id) PorCrear("FAMILIASARTICULOS", Primeros(codigo, 4), "la familia nueva");
         return id;
     }
     int32_t FormaPagoODefecto(const std::string& codigo, int32_t defecto) override {
         if (!Recuerda()) return d_.FormaPagoODefecto(codigo, defecto);
         std::string clave = Primeros(codigo, 4);
-        int32_t id = Recordado(formasPago_, clave, [&] { return d_.BuscarIdFormaPago(clave); });
+        int32_t id = Recordado(formasPago_, "FORMASPAGO", "IDFORMASPAGO", clave,
+                               [&] { return d_.BuscarIdFormaPago(clave); });
         return id != 0 ? id : defecto;
     }
     std::optional<int32_t> IdAgenteVenta(const std::string& codigo) override {
-        int32_t id =
-            Recuerda() ? Recordado(agentes_, codigo, [&] { return d_.BuscarIdAgenteVenta(codigo); })
-                       : d_.BuscarIdAgenteVenta(codigo);
+        int32_t id = Recuerda() ? Recordado(agentes_, "AGENTESVENTA", "IDAGENTESVENTA", codigo,
+                                            [&] { return d_.BuscarIdAgenteVenta(codigo); })
+                                : d_.BuscarIdAgenteVenta(codigo);
         if (id == 0) PorCrear("AGENTESVENTA", codigo, "el agente nuevo");
         return id != 0 ? std::optional<int32_t>(id) : std::nullopt;
     }
     std::optional<std::string> FilaPorCrear() override { return std::exchange(porCrear_, {}); }
     void Olvidar() override {
-        familias_.clear();
-        formasPago_.clear();
-        agentes_.clear();
+        familias_ = {};
+        formasPago_ = {};
+        agentes_ = {};
     }
 
 private:
+    // What a transfer knows of one table's codes: the whole table, read at its first lookup
+    // (one select instead of one per code: a client file can name thousands of agents), and
+    // the answers of the lookup statement for the codes it did not hold.
+    template <class V>
+    struct Memoria {
+        std::unordered_map<std::string, V> ids;
+        bool leida = false;
+    };
+
     bool Recuerda() const { return d_.GetModo() != TDatos::Modo::Revision; }
     // A code the target lacks that an earlier transfer of this comparison would create.
     void PorCrear(const std::string& tabla, const std::string& codigo, const char* que) {
@@ -153,20 +194,35 @@ private:
         if (t != d_.porCrear_.end() && t->second.count(codigo))
             porCrear_ = std::string(que) + " «" + TextoVisible(codigo) + "»";
     }
-    // The answer for `clave`, asked of `buscar` the first time only; an error is not remembered.
+    // The answer for `clave`: from the table read whole when it holds the code as written;
+    // otherwise asked of `buscar` the first time only (an error is not remembered), which
+    // also answers codes that the table's comparison matches otherwise than byte by byte.
     template <class V, class F>
-    static V Recordado(std::unordered_map<std::string, V>& m, const std::string& clave, F buscar) {
-        auto hallado = m.find(clave);
-        if (hallado != m.end()) return hallado->second;
+    V Recordado(Memoria<V>& m, const char* tabla, const char* columna, const std::string& clave,
+                F buscar) {
+        if (!m.leida) {
+            m.leida = true;
+            try {
+                if (auto ids = d_.IdsPorCodigo(tabla, columna))
+                    for (auto& [codigo, id] : *ids)
+                        m.ids.emplace(codigo, V(id));
+            } catch (const FbError& e) {
+                if (e.AfectaALaBase()) throw;
+            } catch (const std::exception&) {
+                // Then each code is asked on its own, and a fault there is its record's.
+            }
+        }
+        auto hallado = m.ids.find(clave);
+        if (hallado != m.ids.end()) return hallado->second;
         V v = buscar();
-        m.emplace(clave, v);
+        m.ids.emplace(clave, v);
         return v;
     }
 
     TDatos& d_;
-    std::unordered_map<std::string, std::optional<int32_t>> familias_;
-    std::unordered_map<std::string, int32_t> formasPago_;
-    std::unordered_map<std::string, int32_t> agentes_;
+    Memoria<std::optional<int32_t>> familias_;
+    Memoria<int32_t> formasPago_;
+    Memoria<int32_t> agentes_;
     std::optional<std::string> porCrear_;
 };
 

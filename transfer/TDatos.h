@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -246,6 +247,11 @@ private:
     bool Omitido(const Seguimiento& s) const { return omitidos_.count(&s) > 0; }
     int32_t BuscarId(const std::vector<std::string>& texto, const std::string& codigo,
                      const std::string& columna);
+    // Every identifier of `tabla` by its code, as `WHERE CODIGO = :code` finds it for a code
+    // written as stored without trailing blanks; none when the table compares its codes
+    // otherwise than byte by byte (a collation that folds case or accents).
+    std::optional<std::unordered_map<std::string, int32_t>>
+    IdsPorCodigo(const std::string& tabla, const std::string& columna);
     void FalloDeBusqueda(const std::string& consulta, const std::string& error);
     // In a review, a code the target lacks, and that no earlier review of the run would give it,
     // is told.

@@ -15,6 +15,11 @@ protected:
         Ejecutar("insert into AGENTESVENTA (IDAGENTESVENTA, CODIGO) values (5, '001')");
         Ejecutar("insert into AGENTESVENTA (IDAGENTESVENTA, CODIGO) values (6, '001')");
         Ejecutar("insert into AGENTESVENTA (IDAGENTESVENTA, CODIGO) values (8, '002')");
+        // The first row of a code is the first stored, whatever its identifier.
+        Ejecutar("insert into AGENTESVENTA (IDAGENTESVENTA, CODIGO) values (12, '003')");
+        Ejecutar("insert into AGENTESVENTA (IDAGENTESVENTA, CODIGO) values (11, '003')");
+        // Stored with a trailing blank, which the comparison ignores.
+        Ejecutar("insert into AGENTESVENTA (IDAGENTESVENTA, CODIGO) values (13, '004 ')");
         Ejecutar("insert into FAMILIASARTICULOS (IDFAMILIASARTICULOS, CODIGO) values (3, 'ALIM')");
         Ejecutar("insert into FAMILIASARTICULOS (IDFAMILIASARTICULOS, CODIGO) values (4, 'ALIM')");
         Ejecutar("insert into FAMILIASARTICULOS (IDFAMILIASARTICULOS, CODIGO) values (9, 'BEBI')");
@@ -23,7 +28,7 @@ protected:
 
 TEST_F(BusquedasTest, RememberedLookupsWriteWhatTheLookupStatementsGiveCodeByCode) {
     const char* pagos[] = {"CON", "30", "CON", "XXX", "CONTADO", "", "30", "CON"};
-    const char* agentes[] = {"001", "002", "009", "001", "", "002", "001", "009"};
+    const char* agentes[] = {"001", "002 ", "009", "003", "", "002", "004", "009"};
     std::vector<Fila> clientes;
     for (int i = 0; i < 8; ++i)
         clientes.push_back({{"CCODCLI", "C" + std::to_string(i)},
@@ -65,6 +70,9 @@ TEST_F(BusquedasTest, RememberedLookupsWriteWhatTheLookupStatementsGiveCodeByCod
     // And what the statements give is what the target says, first rows first.
     EXPECT_EQ(datos->BuscarIdFormaPago("CON"), 1);
     EXPECT_EQ(datos->BuscarIdAgenteVenta("001"), 5);
+    EXPECT_EQ(datos->BuscarIdAgenteVenta("003"), 12);
+    EXPECT_EQ(datos->BuscarIdAgenteVenta("004"), 13);
+    EXPECT_EQ(datos->BuscarIdAgenteVenta("002 "), 8);
     EXPECT_EQ(datos->BuscarIdFamilia("ALIMENTOS"), std::optional<int32_t>(3));
 }
 
@@ -78,6 +86,35 @@ TEST_F(BusquedasTest, WhatATransferRemembersIsForgottenByTheNext) {
     Ejecutar("insert into AGENTESVENTA (IDAGENTESVENTA, CODIGO) values (10, '010')");
     ASSERT_TRUE(datos->TraspasoClientes());
     EXPECT_EQ(Leer("select AGENTEVENTA from CLIENTES")[0]["AGENTEVENTA"], Variant(int32_t{10}));
+}
+
+// A target whose codes compare without regard to case finds a code however it is written, and
+// of two codes that it takes for one, the first stored: the table read whole must not answer
+// otherwise.
+TEST_F(BusquedasTest, ACollationThatFoldsCaseIsAnsweredAsTheTargetCompares) {
+    Ejecutar("create domain CODIGO_SIN_MAYUSCULAS as varchar(4) character set WIN1252 collate "
+             "WIN_PTBR");
+    Ejecutar("alter table AGENTESVENTA alter CODIGO type CODIGO_SIN_MAYUSCULAS");
+    Ejecutar("insert into AGENTESVENTA (IDAGENTESVENTA, CODIGO) values (20, 'ab')");
+    Tabla("clientes", {{{"CCODCLI", "C1"}, {"CCODAGE", "AB"}},
+                       {{"CCODCLI", "C2"}, {"CCODAGE", "ab"}},
+                       {{"CCODCLI", "C3"}, {"CCODAGE", "Ab"}}});
+    Tabla("PROVINC", {});
+    auto agentes = [&] {
+        std::vector<Variant> v;
+        for (auto& fila : Leer("select AGENTEVENTA from CLIENTES order by CODIGO"))
+            v.push_back(fila["AGENTEVENTA"]);
+        return v;
+    };
+    const Variant veinte(int32_t{20});
+    ASSERT_TRUE(datos->TraspasoClientes());
+    EXPECT_EQ(agentes(), (std::vector<Variant>{veinte, veinte, veinte}));
+
+    // Now 'AB' is a second row of the same code for the target: the first one stays the answer.
+    Ejecutar("insert into AGENTESVENTA (IDAGENTESVENTA, CODIGO) values (21, 'AB')");
+    ASSERT_TRUE(datos->TraspasoClientes());
+    EXPECT_EQ(agentes(), (std::vector<Variant>{veinte, veinte, veinte}));
+    EXPECT_EQ(datos->BuscarIdAgenteVenta("AB"), 20);
 }
 
 } // namespace
