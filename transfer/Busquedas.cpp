@@ -181,8 +181,7 @@ private:
     // What a transfer knows of one table's codes: the whole table, read at its first lookup
     // (one select instead of one per code: a client file can name thousands of agents), and
     // the answers of the lookup statement for the codes it did not hold.
-    template <class V>
-    struct Memoria {
+    template <class V> struct Memoria {
         std::unordered_map<std::string, V> ids;
         bool leida = false;
     };

@@ -334,21 +334,35 @@ bool TDatos::Guardado(const std::function<void()>& bloque) {
 
 void TDatos::Seguir(const Traspaso& t, const Campos& c, int32_t id) {
     const Fuente f{c, *busquedas_};
-    for (const Seguimiento& seg : t.seguimientos)
+    for (std::size_t k = 0; k < t.seguimientos.size(); ++k) {
+        const Seguimiento& seg = t.seguimientos[k];
         if (!Omitido(seg))
             Guardado([&] {
-                IBSQL& s = IBSQLSelect();
-                s.Close();
-                s.SetText(seg.texto);
-                s.ParamByName(seg.idParametro).SetAsInteger(id);
+                IBSQL& s = destino_->Seguimiento(k);
+                ParamFijo(s, lugares_.seguimientos[k], seg.idParametro).SetAsInteger(id);
                 (*enlazar_)(s, seg.lineas, Envio::Ambas, f);
                 s.ExecQuery();
             });
+    }
 }
 
+// Each statement of the run keeps its text for the whole walk: set once here, not at every
+// record, which would give it its preparation back from scratch each time.
 void TDatos::PonerTextos(const Traspaso& t) {
     IBSQLInsert().SetText(t.insert);
     IBSQLUpdate().SetText(t.update);
+    IBSQLSelect().SetText(t.Busqueda());
+    busqueda_ = t.Busqueda();
+    for (std::size_t k = 0; k < t.seguimientos.size(); ++k)
+        destino_->Seguimiento(k).SetText(t.seguimientos[k].texto);
+    lugares_ = Lugares{};
+    lugares_.seguimientos.assign(t.seguimientos.size(), kLugarPorBuscar);
+}
+
+IBParam& TDatos::ParamFijo(IBSQL& s, int& lugar, const std::string& nombre) {
+    if (lugar == kLugarPorBuscar) lugar = s.ParamIndex(nombre);
+    // A text without it fails as binding it by name does.
+    return lugar >= 0 ? s.Param(lugar) : s.ParamByName(nombre);
 }
 
 void TDatos::Conectar() {
@@ -383,9 +397,13 @@ void TDatos::LeerDefectos(const Traspaso& t) {
 int32_t TDatos::BuscarCodigo(const Traspaso& t, const std::string& codigo) {
     IBSQL& s = IBSQLSelect();
     s.Close();
-    s.SetText(t.Busqueda());
+    // The defaults' queries, read before the walk, share the statement.
+    if (s.Text() != busqueda_) {
+        s.SetText(busqueda_);
+        lugares_.codigo = kLugarPorBuscar;
+    }
     try {
-        s.ParamByName("ParCodigo").SetAsString(codigo);
+        ParamFijo(s, lugares_.codigo, "ParCodigo").SetAsString(codigo);
     } catch (const ValorNoAdmitido&) {
         return 0; // a code its column cannot hold is in no row; the insert will refuse it
     }

@@ -1,12 +1,15 @@
 #pragma once
 // The target side of the data module: one connection, its one transaction, the three reusable
-// statements and the families query. Declared in this order so that each object goes before the
-// connection it uses.
+// statements, the families query and a statement per follow-up. Declared in this order so that
+// each object goes before the connection it uses.
 #include "IBDatabase.h"
 #include "IBQuery.h"
 #include "IBSQL.h"
 #include "IBTransaction.h"
 #include "TDatos.h"
+
+#include <memory>
+#include <vector>
 
 struct TDatos::Destino {
     IBDatabase IBDatabase1;
@@ -24,4 +27,12 @@ struct TDatos::Destino {
     // The savepoint of the record in progress, when earlier records wait with it for their
     // commit.
     IBSQL IBSQLPunto{IBDatabase1, IBTransaction1};
+    // The running transfer's follow-ups, a statement each, so that each keeps its text
+    // prepared and its buffers from one record to the next.
+    std::vector<std::unique_ptr<IBSQL>> IBSQLSeguimientos;
+    IBSQL& Seguimiento(std::size_t k) {
+        while (IBSQLSeguimientos.size() <= k)
+            IBSQLSeguimientos.push_back(std::make_unique<IBSQL>(IBDatabase1, IBTransaction1));
+        return *IBSQLSeguimientos[k];
+    }
 };

@@ -71,7 +71,7 @@ bool ModoEscritura::Registro(const Traspaso& t, const Campos& c, int32_t id) {
     bool hecho = d_.Guardado([&] {
         Envio envio = id != 0 ? Envio::Cambio : Envio::Alta;
         IBSQL& s = id != 0 ? d_.IBSQLUpdate() : d_.IBSQLInsert();
-        if (id != 0) s.ParamByName(t.Clave()).SetAsInteger(id);
+        if (id != 0) d_.ParamFijo(s, d_.lugares_.clave, t.Clave()).SetAsInteger(id);
         (*d_.enlazar_)(s, t.lineas, envio, f);
         s.ExecQuery();
         if (id != 0) {

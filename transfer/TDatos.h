@@ -14,8 +14,8 @@
 #include <memory>
 #include <optional>
 #include <set>
-#include <unordered_map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class Busquedas;
@@ -24,6 +24,7 @@ class Enlazador;
 struct Seguimiento;
 class IBDatabase;
 class IBQuery;
+class IBParam;
 class IBSQL;
 class IBTransaction;
 class OrigenFacturaPlus;
@@ -245,6 +246,14 @@ private:
     // A follow-up of the record with its target identifier, guarded on its own.
     void Seguir(const Traspaso& t, const Campos& c, int32_t id);
     bool Omitido(const Seguimiento& s) const { return omitidos_.count(&s) > 0; }
+    // A parameter the run binds by name at every record, its place found at the first.
+    IBParam& ParamFijo(IBSQL& s, int& lugar, const std::string& nombre);
+    static constexpr int kLugarPorBuscar = -2;
+    struct Lugares {
+        int codigo = kLugarPorBuscar;  // the code lookup's
+        int clave = kLugarPorBuscar;   // the update's key
+        std::vector<int> seguimientos; // each follow-up's identifier
+    };
     int32_t BuscarId(const std::vector<std::string>& texto, const std::string& codigo,
                      const std::string& columna);
     // Every identifier of `tabla` by its code, as `WHERE CODIGO = :code` finds it for a code
@@ -263,6 +272,8 @@ private:
     std::unique_ptr<Destino> destino_;
     std::unique_ptr<Busquedas> busquedas_; // the mappings' lookups, answered by this module
     std::unique_ptr<Enlazador> enlazar_;   // binds the mappings' values by position
+    std::string busqueda_;                 // the running transfer's code lookup
+    Lugares lugares_;                      // and the places of the parameters it binds by name
     bool parada_ = false;
     std::atomic<int> enMarcha_{0};           // read by the thread that watches for a silent server
     RegistroEnCurso registro_;               // the record in progress, for warnings

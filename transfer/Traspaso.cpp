@@ -1,22 +1,34 @@
 #include "Traspaso.h"
 
+#include "Ascii.h"
 #include "IBSQL.h"
 #include "Reglas.h"
 #include "SourceQuery.h"
 
 #include <cstdio>
 
+int CamposDeConsulta::Lugar(std::string_view campo) const {
+    auto donde = reinterpret_cast<std::uintptr_t>(campo.data());
+    Hueco& h = huecos_[(donde ^ (donde >> 7)) % huecos_.size()];
+    if (h.texto == campo.data() && h.largo == campo.size() &&
+        ascii::EqualNoCase(q_.Fields()[h.lugar].name, campo))
+        return h.lugar;
+    int lugar = q_.FieldNo(campo); // an error when the query has no such field
+    h = Hueco{campo.data(), campo.size(), lugar};
+    return lugar;
+}
+
 std::string CamposDeConsulta::Texto(std::string_view campo) const {
-    return q_.FieldByName(campo).AsString();
+    return q_.Field(Lugar(campo)).AsString();
 }
 double CamposDeConsulta::Numero(std::string_view campo) const {
-    return q_.FieldByName(campo).AsFloat();
+    return q_.Field(Lugar(campo)).AsFloat();
 }
 int32_t CamposDeConsulta::Entero(std::string_view campo) const {
-    return q_.FieldByName(campo).AsInteger();
+    return q_.Field(Lugar(campo)).AsInteger();
 }
 bool CamposDeConsulta::Logico(std::string_view campo) const {
-    return q_.FieldByName(campo).AsBoolean();
+    return q_.Field(Lugar(campo)).AsBoolean();
 }
 
 Calculo Campo(std::string campo) {

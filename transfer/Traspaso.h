@@ -6,6 +6,7 @@
 // (Traspasos.h); the cycle is TDatos::EjecutarTraspaso.
 #include "Valores.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -38,7 +39,9 @@ public:
     virtual bool Logico(std::string_view campo) const = 0;       // false when blank
 };
 
-// The current record of a source query.
+// The current record of a source query. The mapping asks for the same names, held by the same
+// strings, at every record: each name's place is remembered by where its text lies, and checked
+// against the name before it is used, so a name that comes in a new string is found anew.
 class CamposDeConsulta final : public Campos {
 public:
     explicit CamposDeConsulta(const SourceQuery& q) : q_(q) {}
@@ -48,7 +51,14 @@ public:
     bool Logico(std::string_view campo) const override;
 
 private:
+    int Lugar(std::string_view campo) const;
+    struct Hueco {
+        const char* texto = nullptr;
+        std::size_t largo = 0;
+        int lugar = -1;
+    };
     const SourceQuery& q_;
+    mutable std::array<Hueco, 128> huecos_{};
 };
 
 // What a mapping line may look up besides its record: the side tables of the source and the

@@ -1,5 +1,6 @@
 // The clients transfer end to end, with the principal collection address.
 #include "FbError.h"
+#include "Traspaso.h"
 #include "TransferFixture.h"
 
 namespace {
@@ -250,6 +251,26 @@ TEST_F(TransferTest, ClientCodeWiderThanTheColumnIsFoundAgainByItsWrittenCut) {
     datos->TraspasoClientes();
     EXPECT_EQ(ui.Textos().back(), "Clientes Añadidos: 0,   Actualizados: 1");
     EXPECT_EQ(Leer("select CODIGO from CLIENTES").size(), 1u);
+}
+
+// The record's fields are found by where the mapping's names lie: a name that arrives in a
+// string another name used before must still read its own field, whatever case it is written in.
+TEST_F(TransferTest, ARecordsFieldIsReadByItsNameWhereverTheNameLies) {
+    Tabla("clientes", {{{"CCODCLI", "430001"}, {"CNOMCLI", "Bar Pepe"}, {"CPOBCLI", "Écija"}}});
+    SourceQuery& q = datos->qClientes();
+    q.Open();
+    q.First();
+    const CamposDeConsulta campos(q);
+    std::string nombre = "CCODCLI";
+    EXPECT_EQ(campos.Texto(nombre), "430001");
+    EXPECT_EQ(campos.Texto(nombre), "430001");
+    nombre.replace(0, nombre.size(), "CNOMCLI"); // same characters' place, another field
+    EXPECT_EQ(campos.Texto(nombre), "Bar Pepe");
+    nombre.replace(0, nombre.size(), "cpobcli");
+    EXPECT_EQ(campos.Texto(nombre), "Écija");
+    nombre.replace(0, nombre.size(), "CNADA00");
+    EXPECT_THROW(campos.Texto(nombre), DbfError);
+    q.Close();
 }
 
 } // namespace
