@@ -86,6 +86,13 @@ std::string TextBeginning(const unsigned char* data, uint64_t size) {
            (end < n && end == 24 ? "…" : "");
 }
 
+bool AnyHighByte(const unsigned char* bytes, std::size_t n) {
+    unsigned char all = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        all |= bytes[i];
+    return (all & 0x80) != 0;
+}
+
 // A field's bytes as values are compared: see DbfTable::Key.
 std::string_view FieldKey(const unsigned char* record, const DbfField& f) {
     std::string_view v(reinterpret_cast<const char*>(record + f.offset), f.length);
@@ -334,7 +341,8 @@ void DbfTable::ScanRecords(CodePageScorer* scorer) {
                 Fail("el registro " + std::to_string(r + 1) + " tiene la marca de borrado " +
                      Hex(record[0]) + ", que no es ni blanco ni '*'");
             if (record[0] == kDeleted) deleted_.push_back(static_cast<uint32_t>(r));
-            if (scorer)
+            // Only bytes above 127 tell one page from the other: most records have none.
+            if (scorer && AnyHighByte(record, recordLength_))
                 for (const DbfField& f : fields_)
                     if (f.type == 'C') scorer->Add(FieldKey(record, f));
         }
