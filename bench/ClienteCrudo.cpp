@@ -228,7 +228,7 @@ std::unordered_map<std::string, int32_t> IdsPorCodigo(Conexion& c, const std::st
             if (nulos[0] == 0 && nulos[1] == 0) {
                 uint16_t largo;
                 std::memcpy(&largo, codigo, 2);
-                m[Cp1252ToUtf8(std::string_view(codigo + 2, largo))] = id;
+                m.emplace(Cp1252ToUtf8(std::string_view(codigo + 2, largo)), id); // first wins
             }
         if (fin != 100) CheckStatus(st, "fetch " + sql);
     } catch (...) {

@@ -8,6 +8,7 @@
 #include "Traspaso.h"
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -15,49 +16,53 @@
 
 namespace {
 
-// One record's values, all computed before the clock starts.
+// A target identifier a value waits for: asked of a table by code while the values are
+// computed, answered inside the clock, as the data module must read the target to answer it.
+struct Peticion {
+    std::string tabla, codigo;
+    std::optional<int32_t> defecto; // given when the table has no row for the code; else NULL
+};
+struct Pendiente {
+    std::size_t lugar; // among the statement's values
+    Peticion peticion;
+};
+
+// One record's values, all computed before the clock starts, but for the identifiers they
+// look up in the target.
 struct Registro {
     std::vector<ValorCrudo> codigo;
     std::vector<ValorCrudo> alta, cambio;
     std::vector<std::vector<ValorCrudo>> despues;
-    std::string familia;
-};
-
-// The target's defaults and the identifiers the transfers look up by code, read beforehand.
-struct Referencias {
-    std::unordered_map<std::string, int32_t> formasPago; // by code
-    std::unordered_map<std::string, int32_t> agentes;    // by code
+    std::vector<Pendiente> altaPendiente, cambioPendiente;
 };
 
 // The mappings' lookups without the data module's target: the source's side tables through the
-// data module (which never connects here), the target's identifiers from what was read before.
-// The article's family is set by the loop, from the families it has just written.
+// data module (which never connects here); the target's identifiers are noted as asked and
+// answered later, inside the clock.
 class BusquedasCrudas final : public Busquedas {
 public:
-    BusquedasCrudas(TDatos& d, const Referencias& r) : d_(d), r_(r) {}
+    explicit BusquedasCrudas(TDatos& d) : d_(d) {}
     std::string NombreProvincia(const std::string& c) override { return d_.NombreProvincia(c); }
     std::string NombreLargoArticulo(const std::string& c) override {
         return d_.NombreLargoArticulo(c);
     }
     double StockArticulo(const std::string& a) override { return d_.StockArticulo(a); }
     std::optional<int32_t> IdFamilia(const std::string& codigo) override {
-        familia = Primeros(codigo, 4);
+        pedida = Peticion{"FAMILIASARTICULOS", Primeros(codigo, 4), std::nullopt};
         return std::nullopt;
     }
     int32_t FormaPagoODefecto(const std::string& codigo, int32_t defecto) override {
-        auto it = r_.formasPago.find(Primeros(codigo, 4));
-        return it != r_.formasPago.end() ? it->second : defecto;
+        pedida = Peticion{"FORMASPAGO", Primeros(codigo, 4), defecto};
+        return defecto;
     }
     std::optional<int32_t> IdAgenteVenta(const std::string& codigo) override {
-        auto it = r_.agentes.find(codigo);
-        if (it == r_.agentes.end()) return std::nullopt;
-        return it->second;
+        pedida = Peticion{"AGENTESVENTA", codigo, std::nullopt};
+        return std::nullopt;
     }
-    std::string familia; // the family code the last record asked for
+    std::optional<Peticion> pedida; // by the line last computed
 
 private:
     TDatos& d_;
-    const Referencias& r_;
 };
 
 ValorCrudo Crudo(const Valor& v, const std::string& parametro) {
@@ -89,9 +94,11 @@ ValorCrudo Crudo(const Valor& v, const std::string& parametro) {
 }
 
 // A statement's values in the order of its parameters, from the mapping's lines; `clave` is
-// the parameter the loop fills with the record's identifier.
+// the parameter the loop fills with the record's identifier. The values that wait for a target
+// identifier go to `pendientes`.
 std::vector<ValorCrudo> EnOrden(const Sentencia& s, const std::vector<Linea>& lineas, Envio e,
-                                const Fuente& f, const std::string& clave = "") {
+                                const Fuente& f, BusquedasCrudas& b,
+                                std::vector<Pendiente>* pendientes, const std::string& clave = "") {
     std::vector<ValorCrudo> v(s.Nombres().size());
     std::vector<bool> puesto(v.size(), false);
     auto poner = [&](const std::string& parametro, const ValorCrudo& valor) {
@@ -99,10 +106,21 @@ std::vector<ValorCrudo> EnOrden(const Sentencia& s, const std::vector<Linea>& li
             if (s.Nombres()[i] == ascii::Upper(parametro)) {
                 v[i] = valor;
                 puesto[i] = true;
+                if (b.pedida) {
+                    if (!pendientes)
+                        throw std::runtime_error("raw loop: a follow-up looks up " +
+                                                 b.pedida->tabla);
+                    pendientes->push_back({i, *b.pedida});
+                }
             }
     };
     for (const Linea& l : lineas)
-        if (Envia(l, e)) poner(l.parametro, Crudo(l.valor(f), l.parametro));
+        if (Envia(l, e)) {
+            b.pedida.reset();
+            ValorCrudo valor = Crudo(l.valor(f), l.parametro);
+            poner(l.parametro, valor);
+        }
+    b.pedida.reset();
     if (!clave.empty()) poner(clave, EnteroCrudo(0));
     for (std::size_t i = 0; i < v.size(); ++i)
         if (!puesto[i])
@@ -121,15 +139,35 @@ void LeerDefectos(const Traspaso& t, Conexion& c) {
     }
 }
 
-std::vector<Registro> Calcular(const Traspaso& t, TDatos& datos, const Referencias& r,
-                               Conexion& c) {
+// The source side of a transfer as a program must do it at least: walk the table and compute
+// each line's value once (with the source's side lookups), each follow-up's too. Seconds.
+double SoloValores(const Traspaso& t, TDatos& datos) {
+    auto inicio = std::chrono::steady_clock::now();
+    BusquedasCrudas b(datos);
+    SourceQuery& q = *t.consulta;
+    q.Open();
+    CamposDeConsulta campos(q);
+    std::size_t suma = 0; // kept, so that nothing computed can be left out
+    for (q.First(); !q.Eof(); q.Next()) {
+        Fuente f{campos, b};
+        suma += t.codigo(campos).size();
+        suma += Calcular(t.lineas, Envio::Ambas, f).size();
+        for (const Seguimiento& s : t.seguimientos)
+            suma += Calcular(s.lineas, Envio::Ambas, f).size();
+    }
+    q.Close();
+    if (suma == 0) std::fprintf(stderr, "raw loop: %s has no values\n", t.tabla.c_str());
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
+}
+
+std::vector<Registro> Calcular(const Traspaso& t, TDatos& datos, Conexion& c) {
     // Prepared here only to learn each statement's parameters in order.
     Sentencia ins(c, t.insert), upd(c, t.update);
     std::vector<std::unique_ptr<Sentencia>> despues;
     for (const Seguimiento& s : t.seguimientos)
         despues.push_back(std::make_unique<Sentencia>(c, s.texto));
     LeerDefectos(t, c);
-    BusquedasCrudas b(datos, r);
+    BusquedasCrudas b(datos);
     SourceQuery& q = *t.consulta;
     q.Open();
     CamposDeConsulta campos(q);
@@ -138,13 +176,11 @@ std::vector<Registro> Calcular(const Traspaso& t, TDatos& datos, const Referenci
         Fuente f{campos, b};
         Registro reg;
         reg.codigo = {TextoCrudo(t.codigo(campos), "PARCODIGO")};
-        b.familia.clear();
-        reg.alta = EnOrden(ins, t.lineas, Envio::Alta, f);
-        reg.cambio = EnOrden(upd, t.lineas, Envio::Cambio, f, t.Clave());
+        reg.alta = EnOrden(ins, t.lineas, Envio::Alta, f, b, &reg.altaPendiente);
+        reg.cambio = EnOrden(upd, t.lineas, Envio::Cambio, f, b, &reg.cambioPendiente, t.Clave());
         for (std::size_t k = 0; k < t.seguimientos.size(); ++k)
-            reg.despues.push_back(EnOrden(*despues[k], t.seguimientos[k].lineas, Envio::Ambas, f,
-                                          t.seguimientos[k].idParametro));
-        reg.familia = b.familia;
+            reg.despues.push_back(EnOrden(*despues[k], t.seguimientos[k].lineas, Envio::Ambas, f, b,
+                                          nullptr, t.seguimientos[k].idParametro));
         regs.push_back(std::move(reg));
     }
     q.Close();
@@ -161,10 +197,6 @@ struct Sentencias {
             idDespues.push_back(despues.back()->Posicion(ascii::Upper(s.idParametro)));
         }
         if (b == Busqueda::PreparadaUnaVez) unaVez = std::make_unique<Sentencia>(c, busqueda);
-        for (const std::string& n : insert.Nombres())
-            if (n == "FAMILIA") familiaAlta = insert.Posicion(n);
-        for (const std::string& n : update.Nombres())
-            if (n == "FAMILIA") familiaCambio = update.Posicion(n);
     }
     std::string busqueda;
     Sentencia insert, update;
@@ -172,13 +204,34 @@ struct Sentencias {
     std::vector<std::unique_ptr<Sentencia>> despues;
     std::vector<int> idDespues;
     std::unique_ptr<Sentencia> unaVez;
-    int familiaAlta = -1, familiaCambio = -1;
+};
+
+// The target's identifiers by code, each table read whole at the first value of a transfer
+// that waits for it, as the data module reads it.
+class Referencias {
+public:
+    explicit Referencias(Conexion& c) : c_(c) {}
+    void Resolver(std::vector<ValorCrudo>& valores, const std::vector<Pendiente>& pendientes) {
+        for (const Pendiente& p : pendientes) {
+            auto t = tablas_.find(p.peticion.tabla);
+            if (t == tablas_.end())
+                t = tablas_.emplace(p.peticion.tabla, IdsPorCodigo(c_, p.peticion.tabla)).first;
+            auto id = t->second.find(p.peticion.codigo);
+            valores[p.lugar] = id != t->second.end() ? EnteroCrudo(id->second)
+                               : p.peticion.defecto  ? EnteroCrudo(*p.peticion.defecto)
+                                                     : NuloCrudo();
+        }
+    }
+
+private:
+    Conexion& c_;
+    std::map<std::string, std::unordered_map<std::string, int32_t>> tablas_;
 };
 
 void Recorrer(const Traspaso& t, std::vector<Registro>& regs, Conexion& c, Busqueda b,
-              int confirmarCada, const std::unordered_map<std::string, int32_t>& familias,
-              MedidaCruda& m) {
+              int confirmarCada, MedidaCruda& m) {
     Sentencias s(t, c, b);
+    Referencias referencias(c);
     for (std::size_t i = 0; i < regs.size(); ++i) {
         Registro& r = regs[i];
         std::optional<int32_t> id;
@@ -188,17 +241,13 @@ void Recorrer(const Traspaso& t, std::vector<Registro>& regs, Conexion& c, Busqu
             Sentencia anew(c, s.busqueda);
             id = anew.Ejecutar(r.codigo);
         }
-        if (s.familiaAlta >= 0 && s.familiaCambio >= 0) {
-            auto f = familias.find(r.familia);
-            ValorCrudo v = f != familias.end() ? EnteroCrudo(f->second) : NuloCrudo();
-            r.alta[s.familiaAlta] = v;
-            r.cambio[s.familiaCambio] = v;
-        }
         if (id && *id != 0) {
+            referencias.Resolver(r.cambio, r.cambioPendiente);
             r.cambio[s.clave] = EnteroCrudo(*id);
             s.update.Ejecutar(r.cambio);
             ++m.cambios;
         } else {
+            referencias.Resolver(r.alta, r.altaPendiente);
             id = s.insert.Ejecutar(r.alta); // the identifier when the insert returns it
             ++m.altas;
         }
@@ -232,26 +281,23 @@ MedidaCruda BucleCrudo(const std::string& traspaso, const std::string& carpeta,
     for (const PasoDeTraspaso& p : TraspasoDeNombre(traspaso).pasos)
         pasos.push_back(p.descripcion(datos));
     std::vector<std::vector<Registro>> registros;
+    MedidaCruda m;
     {
         Conexion c(base);
         c.Iniciar();
-        Referencias r{IdsPorCodigo(c, "FORMASPAGO"), IdsPorCodigo(c, "AGENTESVENTA")};
-        for (const Traspaso& t : pasos)
-            registros.push_back(Calcular(t, datos, r, c));
+        for (const Traspaso& t : pasos) {
+            m.valores += SoloValores(t, datos);
+            registros.push_back(Calcular(t, datos, c));
+        }
         c.Confirmar();
     }
 
-    MedidaCruda m;
     m.registros = static_cast<long>(registros.back().size());
     auto inicio = std::chrono::steady_clock::now();
     Conexion c(base);
     c.Iniciar();
-    std::unordered_map<std::string, int32_t> familias;
-    for (std::size_t k = 0; k < pasos.size(); ++k) {
-        // The families just written, by code, as the articles' lookups would find them.
-        if (pasos[k].tabla == "ARTICULOS") familias = IdsPorCodigo(c, "FAMILIASARTICULOS");
-        Recorrer(pasos[k], registros[k], c, b, confirmarCada, familias, m);
-    }
+    for (std::size_t k = 0; k < pasos.size(); ++k)
+        Recorrer(pasos[k], registros[k], c, b, confirmarCada, m);
     m.segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
     Paginas p = LeerPaginas(c.Db());
     m.lecturas = p.lecturas;

@@ -3,7 +3,9 @@
 // (isc_* calls), with no transfer logic. Per record: the code lookup, prepared anew (or, for
 // comparison, prepared once), the insert or the update with values computed before the clock
 // starts, the record's follow-up updates (prices and stock, collection address), and a commit
-// retaining.
+// retaining. The target identifiers some values look up (families, payment methods, agents) are
+// answered inside the clock, each table read whole at its first use in a transfer, as the data
+// module reads them.
 #include <string>
 
 enum class Busqueda {
@@ -13,7 +15,10 @@ enum class Busqueda {
 
 struct MedidaCruda {
     double segundos = 0; // from the attach to the last record's commit
-    long registros = 0;  // the master file's records (articles, for "articulos")
+    // Walking the source and computing each line's value once, apart and before the clock: the
+    // least work any program does on the source side of the transfer.
+    double valores = 0;
+    long registros = 0; // the master file's records (articles, for "articulos")
     long altas = 0;
     long cambios = 0;
     double lecturas = 0, escrituras = 0, accesos = 0; // pages, by the end of the last record

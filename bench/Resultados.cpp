@@ -63,6 +63,17 @@ Resumen Resultados::Cociente(const Clave& a, const Clave& b, double Muestra::*ca
     return Resumir(v);
 }
 
+Resumen Resultados::CocienteConValores(const Clave& a, const Clave& b) const {
+    std::vector<double> v;
+    const auto *ma = De(a), *mb = De(b);
+    if (ma && mb)
+        for (const Muestra& x : *ma)
+            for (const Muestra& y : *mb)
+                if (x.repeticion == y.repeticion && y.segundos + y.valores > 0)
+                    v.push_back(x.segundos / (y.segundos + y.valores));
+    return Resumir(v);
+}
+
 Resumen Resultados::Crecimiento(const Clave& a, const Clave& b) const {
     Resumen r = Cociente(b, a);
     double escala = static_cast<double>(a.n) / b.n;
@@ -114,6 +125,8 @@ void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e) {
         if (a.unaVez) {
             cabecera.push_back({"raw, lookup once s", 24});
             cabecera.push_back({"TDatos/raw once", 20});
+            cabecera.push_back({"values s", 24});
+            cabecera.push_back({"TDatos/(raw once+values)", 20});
         }
         Linea(cabecera);
         for (const std::string& t : a.traspasos)
@@ -132,6 +145,8 @@ void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e) {
                     if (a.unaVez) {
                         fila.push_back({Celda(r.Segundos(u), 3), 24});
                         fila.push_back({Celda(r.Cociente(d, u), 2), 20});
+                        fila.push_back({Celda(r.De(u, &Muestra::valores), 3), 24});
+                        fila.push_back({Celda(r.CocienteConValores(d, u), 2), 20});
                     }
                     Linea(fila);
                 }

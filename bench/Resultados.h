@@ -35,6 +35,8 @@ struct Muestra {
     double picoMb;
     // Engine pages per record over the run: read from the file, written, fetched from the cache.
     double lecturas = 0, escrituras = 0, accesos = 0;
+    // The raw loops: seconds spent before the clock walking the source and computing the values.
+    double valores = 0;
 };
 
 class Resultados {
@@ -52,6 +54,8 @@ public:
         return Cociente(a, b, &Muestra::segundos);
     }
     Resumen Cociente(const Clave& a, const Clave& b, double Muestra::*campo) const;
+    // a's seconds over b's seconds and values together, repetition by repetition.
+    Resumen CocienteConValores(const Clave& a, const Clave& b) const;
     // Time per record at b.n over that at a.n, repetition by repetition.
     Resumen Crecimiento(const Clave& a, const Clave& b) const;
 

@@ -139,7 +139,7 @@ int Hijo(int argc, char** argv) {
                 a.at(4) == "una" ? Busqueda::PreparadaUnaVez : Busqueda::PreparadaCadaRegistro;
             MedidaCruda m = BucleCrudo(a.at(1), a.at(2), a.at(3), b, std::stoi(a.at(5)));
             InformarAlPadre({m.segundos, double(m.registros), double(m.altas), double(m.cambios), 0,
-                             m.lecturas, m.escrituras, m.accesos});
+                             m.lecturas, m.escrituras, m.accesos, m.valores});
 #ifdef TM_VENTANA
         } else if (a.at(0) == "ventana") {
             MedidaVentana m = ConVentana(a.at(1), a.at(2), a.at(3));
@@ -459,6 +459,7 @@ private:
                 m.escrituras = r.valores[6] / n;
                 m.accesos = r.valores[7] / n;
             }
+            if (r.valores.size() >= 9) m.valores = r.valores[8];
             r_.Anotar({forzadas, t, n, v, pasada}, m);
             std::fprintf(stderr, "%s: %.3f s, peak %.1f MB\n", que.c_str(), r.valores.at(0),
                          r.picoMb);
