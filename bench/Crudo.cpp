@@ -3,6 +3,7 @@
 #include "Ascii.h"
 #include "ClienteCrudo.h"
 #include "Reglas.h"
+#include "Session.h"
 #include "SourceQuery.h"
 #include "TDatos.h"
 #include "Traspaso.h"
@@ -277,6 +278,8 @@ MedidaCruda BucleCrudo(const std::string& traspaso, const std::string& carpeta,
     SinInterfaz nadie;
     TDatos datos(nadie); // lends the transfers' descriptions and the source; never connects
     datos.CrearAlias(carpeta);
+    // As a run does: its side tables looked at on disk at most once a second, not per lookup.
+    datos.Session1().ConfiarDurante(std::chrono::milliseconds{1000});
     std::vector<Traspaso> pasos;
     for (const PasoDeTraspaso& p : TraspasoDeNombre(traspaso).pasos)
         pasos.push_back(p.descripcion(datos));
