@@ -341,10 +341,11 @@ void DbfTable::ScanRecords(CodePageScorer* scorer) {
                 Fail("el registro " + std::to_string(r + 1) + " tiene la marca de borrado " +
                      Hex(record[0]) + ", que no es ni blanco ni '*'");
             if (record[0] == kDeleted) deleted_.push_back(static_cast<uint32_t>(r));
-            // Only bytes above 127 tell one page from the other: most records have none.
-            if (scorer && AnyHighByte(record, recordLength_))
+            // Only bytes above 127 tell one page from the other: most fields have none.
+            if (scorer)
                 for (const DbfField& f : fields_)
-                    if (f.type == 'C') scorer->Add(FieldKey(record, f));
+                    if (f.type == 'C' && AnyHighByte(record + f.offset, f.length))
+                        scorer->Add(FieldKey(record, f));
         }
     }
     records_ = static_cast<uint32_t>(n);

@@ -427,7 +427,13 @@ void IBParam::Set(short type, short scale, const void* data, std::size_t len) {
 
 void IBParam::SetAsString(std::string_view utf8) {
     CheckCurrent();
-    std::string bytes = Utf8ToCp1252(utf8, "Parámetro ", name_);
+    // Plain ASCII is the same bytes in Windows-1252: most values need no conversion.
+    unsigned char any = 0;
+    for (char c : utf8)
+        any |= static_cast<unsigned char>(c);
+    std::string convertido;
+    if (any >= 0x80) convertido = Utf8ToCp1252(utf8, "Parámetro ", name_);
+    std::string_view bytes = any >= 0x80 ? std::string_view(convertido) : utf8;
     for (int i : places_) {
         const Declared& d = prep_->declaredIn[i];
         if ((d.type == SQL_TEXT || d.type == SQL_VARYING) &&

@@ -9,13 +9,26 @@
 
 int CamposDeConsulta::Lugar(std::string_view campo) const {
     auto donde = reinterpret_cast<std::uintptr_t>(campo.data());
-    Hueco& h = huecos_[(donde ^ (donde >> 7)) % huecos_.size()];
-    if (h.texto == campo.data() && h.largo == campo.size() &&
-        ascii::EqualNoCase(q_.Fields()[h.lugar].name, campo))
-        return h.lugar;
-    int lugar = q_.FieldNo(campo); // an error when the query has no such field
-    h = Hueco{campo.data(), campo.size(), lugar};
-    return lugar;
+    const std::size_t n = huecos_.size();
+    std::size_t i = (donde * 0x9E3779B97F4A7C15u) >> 56; // the address's bits mixed, 0..255
+    for (std::size_t k = 0; k < n; ++k, i = (i + 1) % n) {
+        Hueco& h = huecos_[i];
+        if (h.texto == nullptr) {
+            int lugar = q_.FieldNo(campo); // an error when the query has no such field
+            if (++ocupados_ > n * 3 / 4) { // names that keep coming in new strings
+                huecos_.fill(Hueco{});
+                ocupados_ = 0;
+            } else
+                h = Hueco{campo.data(), campo.size(), lugar};
+            return lugar;
+        }
+        if (h.texto == campo.data() && h.largo == campo.size()) {
+            // The same place may now hold another name.
+            if (!ascii::EqualNoCase(q_.Fields()[h.lugar].name, campo)) h.lugar = q_.FieldNo(campo);
+            return h.lugar;
+        }
+    }
+    return q_.FieldNo(campo);
 }
 
 std::string CamposDeConsulta::Texto(std::string_view campo) const {

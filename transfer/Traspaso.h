@@ -58,7 +58,8 @@ private:
         int lugar = -1;
     };
     const SourceQuery& q_;
-    mutable std::array<Hueco, 128> huecos_{};
+    mutable std::array<Hueco, 256> huecos_{}; // open addressing by the name's address
+    mutable std::size_t ocupados_ = 0;
 };
 
 // What a mapping line may look up besides its record: the side tables of the source and the
