@@ -69,7 +69,8 @@ struct Ajustes {
     std::vector<std::string> traspasos;
     std::vector<bool> modos; // Forced Writes off and/or on
     int repeticiones = 3;
-    bool unaVez = true; // the raw loop with its lookup prepared once as well
+    bool unaVez = true;  // the raw loop with its lookup prepared once as well
+    bool cadaVez = true; // and the one that prepares it for every record
     bool ventana = true;
     bool soloCambios = false; // the data module writing only what changed, as well
     int confirmarCada = 0;

@@ -39,6 +39,7 @@ const char* const kUso =
     "  --repetitions R            interleaved rounds (default 3)\n"
     "  --no-window                skip the window against the batch program\n"
     "  --no-lookup-once           skip the raw loop with its lookup prepared once\n"
+    "  --no-lookup-anew           skip the raw loop that prepares its lookup per record\n"
     "  --only-changes             also the data module writing only what changed\n"
     "  --batch                    only the batch program: each transfer with its default\n"
     "                             options, with --solo-cambios and with --confirmar-cada 1,\n"
@@ -229,7 +230,7 @@ public:
                 for (int n : forzadas ? a_.tamanosForzadas : a_.tamanos) {
                     for (const std::string& t : a_.traspasos) {
                         Par(forzadas, rep, t, n, Variante::Datos);
-                        Par(forzadas, rep, t, n, Variante::Crudo);
+                        if (a_.cadaVez) Par(forzadas, rep, t, n, Variante::Crudo);
                         if (a_.unaVez) Par(forzadas, rep, t, n, Variante::CrudoUnaVez);
                         if (a_.soloCambios) Par(forzadas, rep, t, n, Variante::SoloCambios);
                     }
@@ -558,6 +559,8 @@ int main(int argc, char** argv) {
                 a.ventana = false;
             else if (o == "--no-lookup-once")
                 a.unaVez = false;
+            else if (o == "--no-lookup-anew")
+                a.cadaVez = false;
             else if (o == "--only-changes")
                 a.soloCambios = true;
             else if (o == "--batch")
