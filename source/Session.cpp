@@ -61,18 +61,17 @@ const OpenedTable::Index& OpenedTable::IndexOf(int column) {
     return indexes_.emplace_back(std::move(index));
 }
 
-std::vector<uint32_t> OpenedTable::Matching(int column, std::string_view key) {
+void OpenedTable::Matching(int column, std::string_view key, std::vector<uint32_t>& found) {
+    found.clear();
     key = AsKey(key);
     const Index& index = IndexOf(column);
     const uint32_t h = KeyHash(key);
     const std::size_t range = Range(h, index.bits);
     auto first = index.entries.begin() + index.start[range];
     auto last = index.entries.begin() + index.start[range + 1];
-    std::vector<uint32_t> found;
     // Entries of one hash are in record order; a record whose hash only collides is left out.
     for (auto it = std::lower_bound(first, last, Entry{h, 0}); it != last && it->hash == h; ++it)
         if (table_->Key(it->record, column) == key) found.push_back(it->record);
-    return found;
 }
 
 void OpenedTable::Release() {
@@ -187,13 +186,19 @@ std::shared_ptr<OpenedTable> Session::OpenTable(std::string_view alias, const st
     active_ = true;
     const Alias& a = GetAlias(alias);
     auto p = a.params.find("PATH");
-    std::string folder = p == a.params.end() ? "" : p->second;
+    static const std::string kNinguna;
+    const std::string& folder = p == a.params.end() ? kNinguna : p->second;
     auto ahora = std::chrono::steady_clock::now();
-    std::string clave = folder + '/' + Lower(table);
+    // Built in a buffer kept from call to call: a run asks for its side tables at every record.
+    clave_.assign(folder);
+    clave_ += '/';
+    for (char c : table)
+        clave_ += ascii::Lower(c);
     if (plazo_.count() > 0)
-        if (auto r = recientes_.find(clave);
+        if (auto r = recientes_.find(clave_);
             r != recientes_.end() && ahora - r->second.checked < plazo_)
             return r->second.table;
+    std::string clave = clave_;
     auto t = OpenChecked(folder, table);
     if (plazo_.count() > 0) recientes_[clave] = Reciente{t, ahora};
     return t;

@@ -31,7 +31,8 @@ public:
     explicit OpenedTable(std::unique_ptr<DbfTable> t) : table_(std::move(t)) {}
     const DbfTable& Table() const { return *table_; }
     // The live records whose column, without trailing blanks, equals `key`; in file order.
-    std::vector<uint32_t> Matching(int column, std::string_view key);
+    // Into `found`, whose room is kept from one call to the next.
+    void Matching(int column, std::string_view key, std::vector<uint32_t>& found);
     uint32_t LiveCount() const { return table_->LiveCount(); }
     // Lets go of what can be built or read again: the indexes and the records read.
     void Release();
@@ -126,5 +127,6 @@ private:
     std::chrono::milliseconds plazo_{0};
     uint64_t tramo_ = 0, tramos_ = 0;
     std::map<std::string, Reciente> recientes_;
+    std::string clave_; // the key of the table asked for, rebuilt in place at every call
     std::map<std::string, int> paginas_; // by lower-cased table name, "" for every table
 };

@@ -148,7 +148,12 @@ void SourceQuery::Open() {
     if (BeforeOpen) BeforeOpen(*this);
     table_ = session_.OpenTable(databaseName_, sql_->table);
     try {
-        BindColumns();
+        // A side query opened at every record finds the same table object each time (the
+        // session trusts it for a while): its columns are bound already.
+        if (enlazada_.lock() != table_) {
+            BindColumns();
+            enlazada_ = table_;
+        }
         filtered_ = false;
         matches_.clear();
         if (sql_->where) {
@@ -161,18 +166,23 @@ void SourceQuery::Open() {
             // cannot write matches nothing.
             auto key = table_->Table().Page().Encode(params_.front().second);
             filtered_ = true;
-            if (key) matches_ = table_->Matching(c, *key);
+            if (key)
+                table_->Matching(c, *key, matches_);
+            else
+                matches_.clear();
             count_ = matches_.size();
         } else {
             count_ = table_->LiveCount();
         }
     } catch (const DbfError& e) {
         table_.reset();
+        enlazada_.reset();
         // An error of the table itself names it already; one read under the query says which.
         if (std::string_view(e.what()).starts_with(name_ + ": ")) throw;
         Fail(e.what());
     } catch (...) {
         table_.reset();
+        enlazada_.reset();
         throw;
     }
     active_ = true;
@@ -187,7 +197,8 @@ void SourceQuery::Close() {
     table_.reset();
     filtered_ = false;
     matches_.clear();
-    matches_.shrink_to_fit();
+    // A few records' room is kept for the next opening; a large result's memory goes.
+    if (matches_.capacity() > 1024) matches_.shrink_to_fit();
     count_ = pos_ = 0;
     if (OnStateChange) OnStateChange();
 }

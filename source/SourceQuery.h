@@ -112,9 +112,10 @@ private:
 
     bool active_ = false;
     std::shared_ptr<OpenedTable> table_;
-    std::vector<int> columns_;      // table column of each declared field
-    bool filtered_ = false;         // by its WHERE: the rows are matches_
-    std::vector<uint32_t> matches_; // the records that match, in file order
+    std::weak_ptr<OpenedTable> enlazada_; // the table columns_ was bound to
+    std::vector<int> columns_;            // table column of each declared field
+    bool filtered_ = false;               // by its WHERE: the rows are matches_
+    std::vector<uint32_t> matches_;       // the records that match, in file order
     std::size_t count_ = 0;
     std::size_t pos_ = 0;
     std::size_t sinceCheck_ = 0; // records walked since the table's file was last looked at

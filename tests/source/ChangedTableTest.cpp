@@ -218,6 +218,24 @@ TEST_F(ChangedTableTest, TheNextOpeningReadsTheNewFile) {
     EXPECT_EQ(query.FieldByName("CCOD").AsString(), "C500");
 }
 
+// A query opened again and again keeps its columns bound while its table is the same; a new file
+// with the fields in another order, and another field before them, is read by its own columns.
+TEST_F(ChangedTableTest, ANewFileWithItsFieldsElsewhereIsReadByItsOwnColumns) {
+    query.Open();
+    EXPECT_EQ(query.FieldByName("CCOD").AsString(), "C0");
+    query.Close();
+    query.Open();
+    EXPECT_EQ(query.FieldByName("NIMP").AsFloat(), 0.5);
+    query.Close();
+    DbfWriter w({{"CNOTA", 'C', 10}, {"NIMP", 'N', 8, 2}, {"CCOD", 'C', 6}});
+    w.Add({"nota", "7.25", "X1"});
+    Spit(dir.File("nuevo.tmp"), w.Bytes());
+    fs::rename(dir.File("nuevo.tmp"), path);
+    query.Open();
+    EXPECT_EQ(query.FieldByName("CCOD").AsString(), "X1");
+    EXPECT_EQ(query.FieldByName("NIMP").AsFloat(), 7.25);
+}
+
 TEST_F(ChangedTableTest, TheSessionReusesAFileOnlyWhileItIsTheSameFile) {
     query.Open();
     query.Close();
