@@ -1,6 +1,7 @@
 #pragma once
 // ASCII case folding for names (fields, tables, parameters, keywords): names are compared without
-// regard to case, and only the 26 Latin letters have a case there.
+// regard to case, and only the 26 Latin letters have a case there. And whether a text is plain
+// ASCII, which no code page needs to convert.
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,14 @@ inline bool EqualNoCase(std::string_view a, std::string_view b) {
     for (std::size_t i = 0; i < a.size(); ++i)
         if (Upper(a[i]) != Upper(b[i])) return false;
     return true;
+}
+
+// Whether every byte is below 128: such text reads the same in UTF-8 and in every code page.
+inline bool SoloAscii(std::string_view s) {
+    unsigned char todos = 0;
+    for (char c : s)
+        todos |= static_cast<unsigned char>(c);
+    return todos < 0x80;
 }
 
 } // namespace ascii

@@ -1,5 +1,6 @@
 #include "CodePage.h"
 
+#include "Ascii.h"
 #include "Utf8.h"
 
 #include <array>
@@ -78,10 +79,7 @@ char32_t CodePage::CodePointOf(uint8_t byte) const {
 }
 
 bool CodePage::Decode(std::string_view bytes, std::string& utf8, uint8_t& bad) const {
-    unsigned char any = 0;
-    for (char c : bytes)
-        any |= static_cast<unsigned char>(c);
-    if (any < 0x80) { // plain ASCII, the same in every page: most values
+    if (ascii::SoloAscii(bytes)) { // the same in every page: most values
         utf8.assign(bytes);
         return true;
     }

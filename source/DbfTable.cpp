@@ -86,13 +86,6 @@ std::string TextBeginning(const unsigned char* data, uint64_t size) {
            (end < n && end == 24 ? "…" : "");
 }
 
-bool AnyHighByte(const unsigned char* bytes, std::size_t n) {
-    unsigned char all = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        all |= bytes[i];
-    return (all & 0x80) != 0;
-}
-
 // A field's bytes as values are compared: see DbfTable::Key.
 std::string_view FieldKey(const unsigned char* record, const DbfField& f) {
     std::string_view v(reinterpret_cast<const char*>(record + f.offset), f.length);
@@ -344,7 +337,9 @@ void DbfTable::ScanRecords(CodePageScorer* scorer) {
             // Only bytes above 127 tell one page from the other: most fields have none.
             if (scorer)
                 for (const DbfField& f : fields_)
-                    if (f.type == 'C' && AnyHighByte(record + f.offset, f.length))
+                    if (f.type == 'C' &&
+                        !ascii::SoloAscii(
+                            {reinterpret_cast<const char*>(record + f.offset), f.length}))
                         scorer->Add(FieldKey(record, f));
         }
     }

@@ -198,9 +198,8 @@ std::shared_ptr<OpenedTable> Session::OpenTable(std::string_view alias, const st
         if (auto r = recientes_.find(clave_);
             r != recientes_.end() && ahora - r->second.checked < plazo_)
             return r->second.table;
-    std::string clave = clave_;
     auto t = OpenChecked(folder, table);
-    if (plazo_.count() > 0) recientes_[clave] = Reciente{t, ahora};
+    if (plazo_.count() > 0) recientes_[clave_] = Reciente{t, ahora};
     return t;
 }
 

@@ -428,12 +428,10 @@ void IBParam::Set(short type, short scale, const void* data, std::size_t len) {
 void IBParam::SetAsString(std::string_view utf8) {
     CheckCurrent();
     // Plain ASCII is the same bytes in Windows-1252: most values need no conversion.
-    unsigned char any = 0;
-    for (char c : utf8)
-        any |= static_cast<unsigned char>(c);
+    const bool sinConvertir = ascii::SoloAscii(utf8);
     std::string convertido;
-    if (any >= 0x80) convertido = Utf8ToCp1252(utf8, "Parámetro ", name_);
-    std::string_view bytes = any >= 0x80 ? std::string_view(convertido) : utf8;
+    if (!sinConvertir) convertido = Utf8ToCp1252(utf8, "Parámetro ", name_);
+    std::string_view bytes = sinConvertir ? utf8 : std::string_view(convertido);
     for (int i : places_) {
         const Declared& d = prep_->declaredIn[i];
         if ((d.type == SQL_TEXT || d.type == SQL_VARYING) &&

@@ -122,6 +122,11 @@ public:
     // the same for as long as the text does, so a caller can find it once and bind by Param.
     int ParamIndex(std::string_view name);
     IBParam& Param(int index);
+    // The parameter at a place ParamIndex gave; for -1, the one named, so that a text without
+    // it fails as binding it by name does.
+    IBParam& Param(int index, std::string_view name) {
+        return index >= 0 ? Param(index) : ParamByName(name);
+    }
     IBField& FieldByName(std::string_view name);
     IBField& Field(int index); // result columns in their order
     int ParamCount();

@@ -361,8 +361,7 @@ void TDatos::PonerTextos(const Traspaso& t) {
 
 IBParam& TDatos::ParamFijo(IBSQL& s, int& lugar, const std::string& nombre) {
     if (lugar == kLugarPorBuscar) lugar = s.ParamIndex(nombre);
-    // A text without it fails as binding it by name does.
-    return lugar >= 0 ? s.Param(lugar) : s.ParamByName(nombre);
+    return s.Param(lugar, nombre);
 }
 
 void TDatos::Conectar() {

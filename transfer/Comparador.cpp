@@ -155,13 +155,9 @@ std::vector<ColumnaDistinta> Comparador::Leer(Lectura& l, const std::vector<Line
         if (pendiente)
             if (std::optional<std::string> p = pendiente())
                 pendientes[ascii::Upper(li.parametro)] = *p;
-        // A parameter the select lacks is said by name, as binding it by name says it.
-        if (l.lugares[i] < 0)
-            Enlazar(s_, li.parametro, v);
-        else
-            Enlazar(s_.Param(l.lugares[i]), v);
+        Enlazar(s_.Param(l.lugares[i], li.parametro), v);
     }
-    (l.lugarId < 0 ? s_.ParamByName(idParametro) : s_.Param(l.lugarId)).SetAsInteger(id);
+    s_.Param(l.lugarId, idParametro).SetAsInteger(id);
     s_.ExecQuery();
     if (s_.Eof() && obligatoria)
         throw FilaDesaparecida("La fila de " + l.tabla + " con identificador " +

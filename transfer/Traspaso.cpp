@@ -159,8 +159,7 @@ void Enlazador::operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio env
         if (!Envia(l, envio)) continue;
         const Valor& v = valores.at(k);
         int lugar = x.lugares[k++];
-        // A line for a parameter the text lacks fails as binding it by name would.
-        IBParam& p = lugar >= 0 ? s.Param(lugar) : s.ParamByName(l.parametro);
+        IBParam& p = s.Param(lugar, l.parametro);
         if (!recoger) {
             Poner(p, v);
             continue;
@@ -181,7 +180,7 @@ void Enlazador::operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio env
         if (!Envia(l, envio)) continue;
         Valor v = l.valor(f);
         int lugar = x.lugares[k++];
-        Poner(lugar >= 0 ? s.Param(lugar) : s.ParamByName(l.parametro), v);
+        Poner(s.Param(lugar, l.parametro), v);
     }
 }
 
