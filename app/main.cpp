@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -50,6 +51,9 @@ bool Respondido(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (Respondido(argc, argv)) return 0;
     QApplication app(argc, argv);
+    // The toolkit has just taken the locale from the environment; numbers read and written
+    // through the C library keep their point whatever the desktop's language.
+    std::setlocale(LC_NUMERIC, "C");
     // No display name: the platform would append it to every box's caption ("Aviso — ...").
     app.setApplicationName(QStringLiteral("traspaso-maestros"));
     app.setDesktopFileName(QStringLiteral("traspaso-maestros")); // the installed entry and icon

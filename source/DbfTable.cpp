@@ -2,6 +2,7 @@
 
 #include "Ascii.h"
 #include "FileKind.h"
+#include "Numeros.h"
 #include "Printable.h"
 
 #include <cerrno>
@@ -560,8 +561,9 @@ double DbfTable::Number(uint32_t record, int field) const {
         throw DbfError(
             Place(record, field) + ": «" + printable::Bytes(v) + "» no es un número" +
             (v.find('*') != std::string_view::npos ? " (el valor desbordó el campo)" : ""));
-    double value = std::strtod(std::string(v).c_str(), nullptr);
-    if (!std::isfinite(value))
+    std::optional<double> leido = numeros::Leer(v);
+    double value = leido.value_or(0);
+    if (!leido || !std::isfinite(value))
         throw DbfError(Place(record, field) + ": «" + printable::Bytes(v) +
                        "» no es un número (excede lo que se puede representar)");
     return value;

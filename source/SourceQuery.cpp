@@ -1,6 +1,7 @@
 #include "SourceQuery.h"
 
 #include "Ascii.h"
+#include "Numeros.h"
 #include "Printable.h"
 
 #include <cmath>
@@ -80,9 +81,7 @@ std::string TextoFecha(const std::optional<Date>& d) {
 }
 
 std::string FormatNumber(double v) {
-    char b[48];
-    std::snprintf(b, sizeof b, "%.15g", v);
-    return b;
+    return numeros::Escribir(v, 15);
 }
 
 } // namespace
@@ -330,17 +329,11 @@ double SourceField::AsFloat() const {
             // A text read as a number must hold one, as the old engine's conversion demanded:
             // a decimal one, finite, not "inf", "nan" or hexadecimal.
             std::string s = t.Text(r, c);
-            std::size_t used = 0;
-            double v = 0;
-            bool decimal = s.find_first_not_of(" +-.0123456789eE") == std::string::npos;
-            try {
-                v = s.empty() || !decimal ? 0 : std::stod(s, &used);
-            } catch (const std::exception&) {
-                used = 0;
-            }
-            if (!s.empty() && (used != s.size() || !std::isfinite(v)))
+            if (s.empty()) return 0;
+            std::optional<double> v = numeros::Leer(s);
+            if (!v || !std::isfinite(*v))
                 throw DbfError(t.Place(r, c) + ": «" + printable::Utf8(s) + "» no es un número");
-            return v;
+            return *v;
         }
         if (q_.layout_[declared_].kind == FieldKind::Boolean) return t.Logical(r, c) ? 1 : 0;
         if (q_.layout_[declared_].kind == FieldKind::Date)

@@ -7,6 +7,7 @@
 #include "IBDatabase.h"
 #include "IBTransaction.h"
 #include "NamedParams.h"
+#include "Numeros.h"
 #include "TextoVisible.h"
 #include "Win1252.h"
 
@@ -599,11 +600,7 @@ std::string IBField::AsString() const {
         std::string operator()(std::monostate) { return {}; }
         std::string operator()(int32_t i) { return std::to_string(i); }
         std::string operator()(int64_t i) { return std::to_string(i); }
-        std::string operator()(double d) {
-            char b[64];
-            std::snprintf(b, sizeof b, "%.17g", d);
-            return b;
-        }
+        std::string operator()(double d) { return numeros::Escribir(d, 17); }
         std::string operator()(const std::string& s) { return s; }
         std::string operator()(const Timestamp& t) { return t.ToString(); }
     };

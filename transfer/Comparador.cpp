@@ -3,6 +3,7 @@
 #include "Ascii.h"
 #include "Error.h"
 #include "IBSQL.h"
+#include "Numeros.h"
 
 #include <cctype>
 #include <cmath>
@@ -53,12 +54,12 @@ std::string Numero(double v) {
     bool simple = static_cast<double>(static_cast<float>(v)) == v;
     // An exponent only where a plain figure would be long: 20, not 2e+01.
     bool corriente = v == 0 || (std::fabs(v) >= 1e-4 && std::fabs(v) < 1e15);
-    char b[40];
+    std::string b;
     for (int p = 1; p <= 17; ++p) {
-        std::snprintf(b, sizeof b, "%.*g", p, v);
-        double leido = std::strtod(b, nullptr);
+        b = numeros::Escribir(v, p);
+        double leido = numeros::Leer(b).value_or(0);
         bool igual = simple ? static_cast<float>(leido) == static_cast<float>(v) : leido == v;
-        if (igual && !(corriente && std::strchr(b, 'e'))) break;
+        if (igual && !(corriente && b.find('e') != std::string::npos)) break;
     }
     return b;
 }

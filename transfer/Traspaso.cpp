@@ -2,6 +2,7 @@
 
 #include "Ascii.h"
 #include "IBSQL.h"
+#include "Numeros.h"
 #include "Reglas.h"
 #include "SourceQuery.h"
 
@@ -195,10 +196,7 @@ std::string ComoTexto(const Valor& v) {
             else if constexpr (std::is_same_v<T, int32_t>)
                 return std::to_string(x);
             else if constexpr (std::is_same_v<T, Simple>) {
-                char b[32];
-                std::snprintf(b, sizeof b, "%.9g",
-                              static_cast<double>(static_cast<float>(x.valor)));
-                return b;
+                return numeros::Escribir(static_cast<double>(static_cast<float>(x.valor)), 9);
             } else
                 return x.ToString();
         },

@@ -2,6 +2,9 @@
 #include "DbfTable.h"
 #include "Comprobar.h"
 #include "DbfWriter.h"
+#include "LocaleEspanol.h"
+#include "Session.h"
+#include "SourceQuery.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +56,41 @@ TEST(DbfTableTest, ValuesByTypeWithTheirBlankRules) {
     EXPECT_FALSE(t.DateValue(2, 3).has_value()) << "zeros are no date";
     EXPECT_EQ(t.FieldIndex("nimp"), 1);
     EXPECT_EQ(t.FieldIndex("NADA"), -1);
+}
+
+// The window runs with the desktop's locale, where strtod stops at the point and printf writes
+// a comma: a dBase number still reads whole, and is written back with its point.
+TEST(DbfTableTest, NumbersReadTheSameUnderASpanishLocale) {
+    TempDir dir;
+    Sample().Write(dir.File("t.dbf"));
+    DbfWriter w({{"CNUM", 'C', 12}, {"NIMP", 'N', 10, 3}});
+    w.Add({" 0.475", "0.475"});
+    w.Add({"-1.5e2", "-12.125"});
+    w.Add({"1,5", "+7.5"});
+    w.Write(dir.File("n.dbf"));
+    LocaleEspanol es;
+    ASSERT_TRUE(es.Activa());
+    DbfTable t(dir.File("t.dbf"));
+    EXPECT_EQ(t.Number(0, 1), 12.5);
+    EXPECT_EQ(t.Number(0, 4), 15.0);
+    DbfTable n(dir.File("n.dbf"));
+    EXPECT_EQ(n.Number(0, 1), 0.475);
+    EXPECT_EQ(n.Number(1, 1), -12.125);
+    EXPECT_EQ(n.Number(2, 1), 7.5);
+
+    Session session{"Prueba"};
+    session.AddStandardAlias("A", dir.Path().string(), "DBASE");
+    SourceQuery q(session, "q", 0, {"select * from n"},
+                  {{"CNUM", FieldKind::Text, 12}, {"NIMP", FieldKind::Float, 0}});
+    q.SetDatabaseName("A");
+    q.Open();
+    EXPECT_EQ(q.FieldByName("NIMP").AsString(), "0.475") << "as the grid shows it";
+    EXPECT_EQ(q.FieldByName("CNUM").AsFloat(), 0.475) << "a number kept in a text field";
+    q.Next();
+    EXPECT_EQ(q.FieldByName("NIMP").AsString(), "-12.125");
+    EXPECT_EQ(q.FieldByName("CNUM").AsFloat(), -150.0);
+    q.Next();
+    EXPECT_THROW_MSG(q.FieldByName("CNUM").AsFloat(), DbfError, "«1,5» no es un número");
 }
 
 TEST(DbfTableTest, GarbageValuesAreErrorsWithTheirPlace) {

@@ -1,6 +1,7 @@
 // Comparing the source with a target already written, and writing only what changed, on the
 // demo company: what a comparison lists after the target was changed by hand, that it writes
 // nothing at all, and that a run of only the changes leaves every other row as it was.
+#include "LocaleEspanol.h"
 #include "TransferFixture.h"
 
 #include <cstdlib>
@@ -144,6 +145,31 @@ TEST_F(ComparacionTest, ListsExactlyWhatWasChangedInTheTargetAndWritesNothing) {
                      "PROVEEDORES «400003» NUMEROCUENTA: «9999999999» / «0200051332»",
                      "nuevo ARTICULOS «A1003»",
                      "solo en destino CLIENTES «X9»",
+                 }));
+}
+
+// The window runs under the desktop's locale, where the C library reads "0.95" as 0 and writes
+// 99.5 as "99,5": prices keep their decimals, and a comparison shows them with their point.
+TEST_F(ComparacionTest, UnderASpanishLocaleDecimalsAreWrittenAndComparedWithTheirPoint) {
+    LocaleEspanol es;
+    ASSERT_TRUE(es.Activa());
+    Todos(TDatos::Modo::Traspaso);
+    auto a = Leer("select a.PRECIOMEDIOCOSTE, i.IMPORTEVENTA from ARTICULOS a join "
+                  "TARIFASARTICULOS t on t.ARTICULO = a.IDARTICULOS join "
+                  "INTERVALOSTARIFASARTICULOS i on i.TARIFAARTICULO = t.IDTARIFASARTICULOS "
+                  "where a.CODIGO = 'A1001'");
+    ASSERT_EQ(a.size(), 1u);
+    EXPECT_EQ(D(a[0]["PRECIOMEDIOCOSTE"]), static_cast<double>(0.475f));
+    EXPECT_EQ(D(a[0]["IMPORTEVENTA"]), static_cast<double>(0.95f));
+    Ejecutar("update INTERVALOSTARIFASARTICULOS set IMPORTEVENTA = 99.5 where TARIFAARTICULO = "
+             "(select t.IDTARIFASARTICULOS from TARIFASARTICULOS t join ARTICULOS a on "
+             "a.IDARTICULOS = t.ARTICULO where a.CODIGO = 'A1001')");
+    Todos(TDatos::Modo::Comparacion);
+    std::vector<std::string> h = Hallazgos();
+    std::sort(h.begin(), h.end());
+    EXPECT_EQ(h, (std::vector<std::string>{
+                     "AGENTESVENTA «002» NOMBRE: «María Núñez Peña» / «María  Núñez Peña»",
+                     "IntervalosTarifasArticulos «A1001» IMPORTEVENTA: «99.5» / «0.95»",
                  }));
 }
 
