@@ -2,6 +2,8 @@
 // ASCII case folding for names (fields, tables, parameters, keywords): names are compared without
 // regard to case, and only the 26 Latin letters have a case there. And whether a text is plain
 // ASCII, which no code page needs to convert.
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -33,11 +35,19 @@ inline bool EqualNoCase(std::string_view a, std::string_view b) {
 }
 
 // Whether every byte is below 128: such text reads the same in UTF-8 and in every code page.
+// Eight bytes at a time: every text field of every record passes here when a table opens.
 inline bool SoloAscii(std::string_view s) {
-    unsigned char todos = 0;
-    for (char c : s)
-        todos |= static_cast<unsigned char>(c);
-    return todos < 0x80;
+    const char* p = s.data();
+    std::size_t n = s.size();
+    uint64_t todos = 0;
+    for (; n >= 8; p += 8, n -= 8) {
+        uint64_t ocho;
+        std::memcpy(&ocho, p, 8);
+        todos |= ocho;
+    }
+    for (; n > 0; ++p, --n)
+        todos |= static_cast<unsigned char>(*p);
+    return (todos & 0x8080808080808080ULL) == 0;
 }
 
 } // namespace ascii

@@ -335,8 +335,10 @@ void DbfTable::ScanRecords(CodePageScorer* scorer) {
                 Fail("el registro " + std::to_string(r + 1) + " tiene la marca de borrado " +
                      Hex(record[0]) + ", que no es ni blanco ni '*'");
             if (record[0] == kDeleted) deleted_.push_back(static_cast<uint32_t>(r));
-            // Only bytes above 127 tell one page from the other: most fields have none.
-            if (scorer)
+            // Only bytes above 127 tell one page from the other: most fields have none, and
+            // many records.
+            if (scorer &&
+                !ascii::SoloAscii({reinterpret_cast<const char*>(record) + 1, recordLength_ - 1}))
                 for (const DbfField& f : fields_)
                     if (f.type == 'C' &&
                         !ascii::SoloAscii(

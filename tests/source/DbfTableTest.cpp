@@ -93,6 +93,22 @@ TEST(DbfTableTest, NumbersReadTheSameUnderASpanishLocale) {
     EXPECT_THROW_MSG(q.FieldByName("CNUM").AsFloat(), DbfError, "«1,5» no es un número");
 }
 
+// Plain ASCII is copied without conversion, found eight bytes at a time: a byte above 127
+// anywhere, in a whole word or in the tail, must still be converted.
+TEST(DbfTableTest, OneAccentedByteAnywhereInATextIsConverted) {
+    const CodePage page = *CodePage::ByNumber(1252);
+    for (std::size_t size = 1; size <= 19; ++size)
+        for (std::size_t at = 0; at < size; ++at) {
+            std::string bytes(size, 'a');
+            bytes[at] = '\xE9';
+            std::string utf8;
+            uint8_t bad = 0;
+            ASSERT_TRUE(page.Decode(bytes, utf8, bad));
+            EXPECT_EQ(utf8, std::string(at, 'a') + "é" + std::string(size - at - 1, 'a'))
+                << size << " bytes, accent at " << at;
+        }
+}
+
 TEST(DbfTableTest, GarbageValuesAreErrorsWithTheirPlace) {
     TempDir dir;
     DbfWriter w({{"CCOD", 'C', 4}, {"NIMP", 'N', 6, 2}, {"LACT", 'L', 1}, {"DALTA", 'D', 8}});
