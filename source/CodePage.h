@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class CodePage {
@@ -69,6 +70,24 @@ private:
         std::vector<std::string> words; // distinct words that read as Spanish in this page
     };
     void Weigh(std::string_view bytes, std::size_t at, int weight850, int weight1252);
+    // What a text's bytes above 127 weighed, kept for texts that come again (a town, a
+    // province, a street type repeat from record to record): weighing them again would give
+    // the same, so they are given to Weigh as they were, in the same order.
+    struct Peso {
+        uint32_t at;
+        int8_t weight850, weight1252;
+        bool undefined1252;
+    };
+    struct HashTexto {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    void Replay(std::string_view bytes, const std::vector<Peso>& pesos);
+    std::unordered_map<std::string, std::vector<Peso>, HashTexto, std::equal_to<>> weighed_;
+    std::size_t weighedBytes_ = 0;
+    std::vector<Peso> pesos_;
     Side s850_, s1252_;
     long high_ = 0;          // bytes above 127 seen
     long undefined1252_ = 0; // bytes that 1252 does not define

@@ -28,6 +28,9 @@ constexpr long kClearEvidence = 5 * (kSpanish - kOutOfPlace);
 constexpr long kClearRatio = 4;
 // Words to show the operator are looked for among this many first bytes above 127.
 constexpr long kWordsSought = 4096;
+// Texts whose weighing is kept for when they come again, and their bytes.
+constexpr std::size_t kTextsKept = 4096;
+constexpr std::size_t kBytesKept = 256 * 1024;
 
 using Decoded = std::vector<char32_t>; // one code point per byte; 0 where the page has none
 
@@ -229,6 +232,10 @@ std::string Hex(unsigned v) {
 } // namespace
 
 void CodePageScorer::Add(std::string_view bytes) {
+    if (auto seen = weighed_.find(bytes); seen != weighed_.end()) {
+        Replay(bytes, seen->second);
+        return;
+    }
     bool high = false, small = false;
     for (char c : bytes) {
         high = high || static_cast<uint8_t>(c) >= 0x80;
@@ -237,12 +244,27 @@ void CodePageScorer::Add(std::string_view bytes) {
     if (!high) return;
     Decode(bytes, Page850(), dos_);
     Decode(bytes, Page1252(), windows_);
+    pesos_.clear();
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        auto b = static_cast<uint8_t>(bytes[i]);
-        if (b < 0x80) continue;
+        if (static_cast<uint8_t>(bytes[i]) < 0x80) continue;
+        pesos_.push_back({static_cast<uint32_t>(i),
+                          static_cast<int8_t>(Plausibility(dos_, i, small)),
+                          static_cast<int8_t>(Plausibility(windows_, i, small)), windows_[i] == 0});
+    }
+    Replay(bytes, pesos_);
+    // Bounded: a table of distinct texts keeps only its first ones.
+    if (weighed_.size() < kTextsKept && weighedBytes_ + bytes.size() <= kBytesKept) {
+        weighedBytes_ += bytes.size();
+        weighed_.emplace(std::string(bytes), pesos_);
+    }
+}
+
+void CodePageScorer::Replay(std::string_view bytes, const std::vector<Peso>& pesos) {
+    for (const Peso& p : pesos) {
         ++high_;
-        if (windows_[i] == 0 && undefined1252_++ == 0) firstUndefined_ = b;
-        Weigh(bytes, i, Plausibility(dos_, i, small), Plausibility(windows_, i, small));
+        if (p.undefined1252 && undefined1252_++ == 0)
+            firstUndefined_ = static_cast<uint8_t>(bytes[p.at]);
+        Weigh(bytes, p.at, p.weight850, p.weight1252);
     }
 }
 

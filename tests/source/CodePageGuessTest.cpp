@@ -256,3 +256,42 @@ TEST(CodePageGuessTest, TheCasesSeenInTheFieldAndTheirReasons) {
 }
 
 } // namespace
+
+// A text that comes again is weighed from what it weighed the first time: every time it comes it
+// must count as much, in any order, and past the texts kept as well as within them.
+TEST(CodePageGuessTest, ATextThatComesAgainWeighsEveryTime) {
+    const std::string pena = "Pe\xA4"
+                             "a",
+                      nino = "Ni\xA4o peque\xA4o"; // ñ in 850
+    auto weights = [](const std::vector<std::string>& texts) {
+        CodePageScorer s;
+        for (const std::string& t : texts)
+            s.Add(t);
+        CodePageGuess g = s.Result();
+        return std::pair{g.score850, g.score1252};
+    };
+    auto [p850, p1252] = weights({pena});
+    auto [n850, n1252] = weights({nino});
+    ASSERT_GT(p850, 0);
+    EXPECT_EQ(weights({pena, nino, pena, pena, nino}),
+              std::pair(3 * p850 + 2 * n850, 3 * p1252 + 2 * n1252));
+    std::vector<std::string> distinct;
+    for (int i = 0; i < 6000; ++i)
+        distinct.push_back(pena + " " + std::to_string(100000 + i));
+    std::vector<std::string> twice = distinct;
+    twice.insert(twice.end(), distinct.begin(), distinct.end());
+    EXPECT_EQ(weights(twice), std::pair(12000 * p850, 12000 * p1252));
+
+    // Five Spanish letters are the least that make a labelled table suspect: five records of
+    // one word do, as five different words would.
+    TempDir dir;
+    for (int veces : {1, 5}) {
+        DbfWriter w({{"CTEXTO", 'C', 20}});
+        w.languageDriver = 0x03; // 1252
+        for (int i = 0; i < veces; ++i)
+            w.Add({"Peque\xA4o"});
+        w.Write(dir.File("t.dbf"));
+        DbfTable t(dir.File("t.dbf"));
+        EXPECT_EQ(t.PageWarning().empty(), veces == 1) << veces << ": " << t.PageWarning();
+    }
+}
