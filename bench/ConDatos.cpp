@@ -1,5 +1,4 @@
 #include "ConDatos.h"
-#include "Medida.h"
 
 #include "ClienteCrudo.h"
 #include "IBDatabase.h"
@@ -33,7 +32,6 @@ MedidaDatos ConDatos(const std::string& traspaso, const std::string& carpeta,
     // the raw loops attach before their clocks too, so neither figure holds that start.
     { Conexion arranque(base); }
     auto inicio = std::chrono::steady_clock::now();
-    const double cpu = SegundosDeCpu();
     // As the batch program runs each one; "cuatro" runs the four in one process, in the order
     // the list of transfers gives them.
     std::vector<const TraspasoOfrecido*> traspasos;
@@ -50,7 +48,6 @@ MedidaDatos ConDatos(const std::string& traspaso, const std::string& carpeta,
             cambios += d.RegistrosActualizados;
         }
     c.m.segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
-    c.m.cpu = SegundosDeCpu() - cpu;
     c.m.registros = d.RegistrosAnadidos + d.RegistrosActualizados + d.RegistrosSinCambios;
     c.m.altas = altas;
     c.m.cambios = cambios;

@@ -5,7 +5,6 @@
 
 struct MedidaDatos {
     double segundos = 0; // from the transfer's call to its return (its summary)
-    double cpu = 0;      // the process's CPU seconds over the same interval
     long registros = 0;  // the master file's records (articles, for "articulos")
     long altas = 0, cambios = 0;
     long avisos = 0, estados = 0, mensajes = 0;

@@ -1,5 +1,4 @@
 #include "Crudo.h"
-#include "Medida.h"
 
 #include "Ascii.h"
 #include "ClienteCrudo.h"
@@ -298,13 +297,11 @@ MedidaCruda BucleCrudo(const std::string& traspaso, const std::string& carpeta,
 
     m.registros = static_cast<long>(registros.back().size());
     auto inicio = std::chrono::steady_clock::now();
-    const double cpu = SegundosDeCpu();
     Conexion c(base);
     c.Iniciar();
     for (std::size_t k = 0; k < pasos.size(); ++k)
         Recorrer(pasos[k], registros[k], c, b, confirmarCada, m);
     m.segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
-    m.cpu = SegundosDeCpu() - cpu;
     Paginas p = LeerPaginas(c.Db());
     m.lecturas = p.lecturas;
     m.escrituras = p.escrituras;

@@ -15,7 +15,6 @@ enum class Busqueda {
 
 struct MedidaCruda {
     double segundos = 0; // from the attach to the last record's commit
-    double cpu = 0;      // the process's CPU seconds over the same interval
     // Walking the source and computing each line's value once, apart and before the clock: the
     // least work any program does on the source side of the transfer.
     double valores = 0;

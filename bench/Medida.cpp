@@ -11,7 +11,6 @@
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -127,12 +126,6 @@ Resultado EjecutarHijo(const std::string& programa, const std::vector<std::strin
         r.error = "unreadable report: " + informe;
     }
     return r;
-}
-
-double SegundosDeCpu() {
-    struct timespec t {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
 void InformarAlPadre(const std::vector<double>& valores) {

@@ -27,10 +27,6 @@ struct Resultado {
 Resultado EjecutarHijo(const std::string& programa, const std::vector<std::string>& argumentos,
                        const std::string& errores = {});
 
-// The CPU time of this process so far, every thread's (the embedded engine's included), in
-// seconds. Unlike the wall clock, it leaves out the time the machine gave to others.
-double SegundosDeCpu();
-
 // The child's side: its figures, or its failure, to the parent.
 void InformarAlPadre(const std::vector<double>& valores);
 void InformarFalloAlPadre(const std::string& error);

@@ -151,32 +151,6 @@ void ImprimirTablas(const Resultados& r, const Ajustes& a, const Entorno& e) {
                     Linea(fila);
                 }
 
-        if (a.unaVez) {
-            // The wall clock of a shared machine counts the time others took; the CPU time of
-            // the same interval does not, so its ratio moves less from round to round.
-            std::printf("\n-- %s: CPU seconds of the same runs (every thread of the process, the "
-                        "embedded engine's included), median [min–max]; ratio round by round --\n",
-                        Modo(forzadas));
-            Linea({{"transfer", 12},
-                   {"N", 7},
-                   {"run", 7},
-                   {"TDatos cpu s", 24},
-                   {"raw once cpu s", 24},
-                   {"TDatos/raw once, cpu", 22}});
-            for (const std::string& t : a.traspasos)
-                for (int n : tamanos)
-                    for (int p : {1, 2}) {
-                        Clave d = clave(t, n, Variante::Datos, p),
-                              u = clave(t, n, Variante::CrudoUnaVez, p);
-                        Linea({{t, 12},
-                               {std::to_string(n), 7},
-                               {Pasada(p), 7},
-                               {Celda(r.De(d, &Muestra::cpu), 3), 24},
-                               {Celda(r.De(u, &Muestra::cpu), 3), 24},
-                               {Celda(r.Cociente(d, u, &Muestra::cpu), 2), 22}});
-                    }
-        }
-
         if (tamanos.size() >= 2) {
             int n0 = tamanos.front(), n1 = tamanos.back();
             std::printf("\n-- %s: time per record at %d over that at %d, median [min–max] of "

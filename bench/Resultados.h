@@ -37,8 +37,6 @@ struct Muestra {
     double lecturas = 0, escrituras = 0, accesos = 0;
     // The raw loops: seconds spent before the clock walking the source and computing the values.
     double valores = 0;
-    // The process's CPU seconds over the measured interval, where the child sends them.
-    double cpu = 0;
 };
 
 class Resultados {

@@ -133,15 +133,14 @@ int Hijo(int argc, char** argv) {
         } else if (a.at(0) == "datos") {
             MedidaDatos m = ConDatos(a.at(1), a.at(2), a.at(3), a.size() > 4);
             if (m.avisos) std::fprintf(stderr, "first warning: %s\n", m.primerAviso.c_str());
-            // No values computed apart: 0 where the raw loop sends them.
             InformarAlPadre({m.segundos, double(m.registros), double(m.altas), double(m.cambios),
-                             double(m.avisos), m.lecturas, m.escrituras, m.accesos, 0, m.cpu});
+                             double(m.avisos), m.lecturas, m.escrituras, m.accesos});
         } else if (a.at(0) == "crudo") {
             Busqueda b =
                 a.at(4) == "una" ? Busqueda::PreparadaUnaVez : Busqueda::PreparadaCadaRegistro;
             MedidaCruda m = BucleCrudo(a.at(1), a.at(2), a.at(3), b, std::stoi(a.at(5)));
             InformarAlPadre({m.segundos, double(m.registros), double(m.altas), double(m.cambios), 0,
-                             m.lecturas, m.escrituras, m.accesos, m.valores, m.cpu});
+                             m.lecturas, m.escrituras, m.accesos, m.valores});
 #ifdef TM_VENTANA
         } else if (a.at(0) == "ventana") {
             MedidaVentana m = ConVentana(a.at(1), a.at(2), a.at(3));
@@ -462,7 +461,6 @@ private:
                 m.accesos = r.valores[7] / n;
             }
             if (r.valores.size() >= 9) m.valores = r.valores[8];
-            if (r.valores.size() >= 10) m.cpu = r.valores[9];
             r_.Anotar({forzadas, t, n, v, pasada}, m);
             std::fprintf(stderr, "%s: %.3f s, peak %.1f MB\n", que.c_str(), r.valores.at(0),
                          r.picoMb);
