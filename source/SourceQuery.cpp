@@ -157,10 +157,10 @@ void SourceQuery::Open() {
         matches_.clear();
         if (sql_->where) {
             int c = table_->Table().FieldIndex(sql_->where->column);
-            const std::string column = printable::Utf8(sql_->where->column);
-            if (c < 0) Fail("Campo '" + column + "' no encontrado");
+            if (c < 0) Fail("Campo '" + printable::Utf8(sql_->where->column) + "' no encontrado");
             if (table_->Table().Fields()[c].type != 'C')
-                Fail("el campo '" + column + "' de WHERE no es de texto");
+                Fail("el campo '" + printable::Utf8(sql_->where->column) +
+                     "' de WHERE no es de texto");
             // The parameter is compared in the table's own bytes; a text the table's page
             // cannot write matches nothing.
             auto key = table_->Table().Page().Encode(params_.front().second);
