@@ -93,6 +93,9 @@ std::string_view FieldKey(const unsigned char* record, const DbfField& f) {
     if (f.type == 'C') {
         // Writers that pad text with NULs mean a C string: what follows the first NUL is junk.
         v = v.substr(0, v.find('\0'));
+        // Text fields are mostly padding: eight blanks at a time, then one by one.
+        while (v.size() >= 8 && std::memcmp(v.data() + v.size() - 8, "        ", 8) == 0)
+            v.remove_suffix(8);
         while (!v.empty() && v.back() == ' ')
             v.remove_suffix(1);
         return v;

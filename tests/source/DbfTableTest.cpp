@@ -109,6 +109,27 @@ TEST(DbfTableTest, OneAccentedByteAnywhereInATextIsConverted) {
         }
 }
 
+// Trailing blanks go eight at a time, then one by one; blanks inside the text stay.
+TEST(DbfTableTest, TrailingBlanksGoWhateverTheirNumber) {
+    TempDir dir;
+    DbfWriter w({{"CTEXTO", 'C', 20}});
+    std::vector<std::string> texts;
+    for (std::size_t n = 0; n <= 20; ++n)
+        texts.push_back(std::string(n, 'x'));
+    texts.push_back("a         b");
+    texts.push_back("        c");
+    texts.push_back("d       ");
+    for (const std::string& t : texts)
+        w.Add({t});
+    w.Write(dir.File("t.dbf"));
+    DbfTable t(dir.File("t.dbf"));
+    for (std::size_t r = 0; r < texts.size(); ++r) {
+        std::string expected = texts[r].substr(0, texts[r].find_last_not_of(' ') + 1);
+        if (texts[r].find_first_not_of(' ') == std::string::npos) expected.clear();
+        EXPECT_EQ(t.Text(static_cast<uint32_t>(r), 0), expected) << "record " << r;
+    }
+}
+
 TEST(DbfTableTest, GarbageValuesAreErrorsWithTheirPlace) {
     TempDir dir;
     DbfWriter w({{"CCOD", 'C', 4}, {"NIMP", 'N', 6, 2}, {"LACT", 'L', 1}, {"DALTA", 'D', 8}});
