@@ -12,13 +12,13 @@
 
 namespace numeros {
 
-// The whole of `s` as strtod reads a decimal number in the "C" locale: blanks before it, an
-// optional sign, digits with an optional point, an optional exponent. nullopt when anything else
-// is left over or there is no number. A value too large for a double is an infinity, as strtod
-// gives it: callers that cannot take one say so.
+// The whole of `s` as strtod reads a decimal number in the "C" locale: blanks (spaces, not tabs
+// or line ends) before it, an optional sign, digits with an optional point, an optional
+// exponent. nullopt when anything else is left over or there is no number. A value too large for a
+// double is an infinity, as strtod gives it: callers that cannot take one say so.
 inline std::optional<double> Leer(std::string_view s) {
     std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r')))
+    while (i < s.size() && s[i] == ' ')
         ++i;
     s.remove_prefix(i);
     // from_chars takes a minus but not a plus.
