@@ -29,6 +29,8 @@ inline std::string Lower(std::string_view s) {
 }
 inline bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    // Names mostly come written as they are stored.
+    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (Upper(a[i]) != Upper(b[i])) return false;
     return true;
