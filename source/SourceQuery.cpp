@@ -319,6 +319,16 @@ std::string SourceField::AsString() const {
     return {};
 }
 
+std::optional<RawText> SourceField::AsRawText() const {
+    if (q_.Eof() || q_.layout_[declared_].kind != FieldKind::Text) return std::nullopt;
+    const DbfTable& t = q_.table_->Table();
+    try {
+        return RawText{t.Key(q_.CurrentRecord(), q_.columns_[declared_]), &t.Page()};
+    } catch (const DbfError& e) {
+        q_.Fail(e.what());
+    }
+}
+
 double SourceField::AsFloat() const {
     if (q_.Eof()) return 0;
     const DbfTable& t = q_.table_->Table();

@@ -14,11 +14,22 @@
 #include <unordered_map>
 #include <vector>
 
+class CodePage;
 class SourceQuery;
+
+// A text field's bytes as stored (blanks and padding cut as AsString cuts them), with the page
+// they are written in. The view lasts until the query reads other records: use it at once.
+struct RawText {
+    std::string_view bytes;
+    const CodePage* page;
+};
 
 class SourceField {
 public:
     std::string AsString() const; // empty when there is no current record
+    // What AsString decodes, for callers that pass text on in another single-byte page without
+    // going through UTF-8; nullopt when the field is not text or there is no current record.
+    std::optional<RawText> AsRawText() const;
     double AsFloat() const;       // 0 when blank or no current record
     int32_t AsInteger() const;
     bool AsBoolean() const;

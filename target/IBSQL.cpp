@@ -413,11 +413,16 @@ void IBParam::CheckCurrent() const {
 
 void IBParam::Set(short type, short scale, const void* data, std::size_t len) {
     CheckCurrent();
+    Put(type, scale, data, len);
+}
+
+void IBParam::Put(short type, short scale, const void* data, std::size_t len) {
     for (int i : places_) {
         XSQLVAR& v = prep_->in.Var(i);
         auto& buffer = prep_->in.Buffer(i);
-        buffer.assign(len + 1, 0);
+        buffer.resize(len + 1);
         if (len) std::memcpy(buffer.data(), data, len);
+        buffer[len] = 0;
         v.sqldata = buffer.data();
         v.sqltype = static_cast<ISC_SHORT>(type | 1);
         v.sqllen = static_cast<ISC_SHORT>(len);
@@ -429,23 +434,30 @@ void IBParam::Set(short type, short scale, const void* data, std::size_t len) {
 void IBParam::SetAsString(std::string_view utf8) {
     CheckCurrent();
     // Plain ASCII is the same bytes in Windows-1252: most values need no conversion.
-    const bool sinConvertir = ascii::SoloAscii(utf8);
-    std::string convertido;
-    if (!sinConvertir) convertido = Utf8ToCp1252(utf8, "Parámetro ", name_);
-    std::string_view bytes = sinConvertir ? utf8 : std::string_view(convertido);
+    if (ascii::SoloAscii(utf8)) return PutText(utf8, utf8);
+    PutText(Utf8ToCp1252(utf8, "Parámetro ", name_), utf8);
+}
+
+void IBParam::SetAsCp1252(std::string_view bytes) {
+    CheckCurrent();
+    PutText(bytes, std::nullopt);
+}
+
+void IBParam::PutText(std::string_view bytes, std::optional<std::string_view> utf8) {
+    auto visible = [&] { return TextoVisible(utf8 ? std::string(*utf8) : Cp1252ToUtf8(bytes)); };
     for (int i : places_) {
         const Declared& d = prep_->declaredIn[i];
         if ((d.type == SQL_TEXT || d.type == SQL_VARYING) &&
             bytes.size() > static_cast<std::size_t>(d.length))
-            throw ValorNoAdmitido("Parámetro " + name_ + ": el texto «" + TextoVisible(utf8) +
-                                  "» tiene " + std::to_string(bytes.size()) +
-                                  " caracteres y su columna admite " + std::to_string(d.length));
+            throw ValorNoAdmitido("Parámetro " + name_ + ": el texto «" + visible() + "» tiene " +
+                                  std::to_string(bytes.size()) + " caracteres y su columna admite " +
+                                  std::to_string(d.length));
     }
     if (bytes.size() > 32767)
         throw ValorNoAdmitido("Parámetro " + name_ + ": el texto tiene " +
                               std::to_string(bytes.size()) +
                               " caracteres, más de los 32767 que admite la base de datos");
-    Set(SQL_TEXT, 0, bytes.data(), bytes.size());
+    Put(SQL_TEXT, 0, bytes.data(), bytes.size());
 }
 
 void IBParam::SetAsInteger(int32_t v) {

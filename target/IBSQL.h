@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,8 @@ class IBParam {
 public:
     const std::string& Name() const { return name_; }
     void SetAsString(std::string_view utf8);
+    // Text already in the target's Windows-1252, sent as it is: no conversion through UTF-8.
+    void SetAsCp1252(std::string_view bytes);
     void SetAsInteger(int32_t v);
     void SetAsSingle(double v); // narrowed to single precision
     void SetAsDouble(double v);
@@ -68,6 +71,10 @@ private:
     IBParam(IBSQL& owner, Preparation& prep, std::string name)
         : owner_(&owner), prep_(&prep), name_(std::move(name)) {}
     void Set(short type, short scale, const void* data, std::size_t len);
+    void Put(short type, short scale, const void* data, std::size_t len); // Set, once checked
+    // Windows-1252 bytes, after their length is checked against each column; `utf8` is the
+    // same text for messages, when the caller has it.
+    void PutText(std::string_view bytes, std::optional<std::string_view> utf8);
     void CheckCurrent() const;
     IBSQL* owner_;
     Preparation* prep_;

@@ -1,11 +1,15 @@
 #include "Traspaso.h"
 
 #include "Ascii.h"
+#include "CodePage.h"
 #include "IBSQL.h"
 #include "Numeros.h"
 #include "Reglas.h"
 #include "SourceQuery.h"
+#include "Utf8.h"
+#include "Win1252.h"
 
+#include <algorithm>
 #include <cstdio>
 
 int CamposDeConsulta::Lugar(std::string_view campo) const {
@@ -44,12 +48,25 @@ int32_t CamposDeConsulta::Entero(std::string_view campo) const {
 bool CamposDeConsulta::Logico(std::string_view campo) const {
     return q_.Field(Lugar(campo)).AsBoolean();
 }
+std::optional<Campos::Bytes> CamposDeConsulta::EnBytes(std::string_view campo) const {
+    std::optional<RawText> t = q_.Field(Lugar(campo)).AsRawText();
+    if (!t) return std::nullopt;
+    return Bytes{t->bytes, t->page};
+}
+
+Calculo::Calculo(TextoDeCampo t)
+    : f_([t](const Fuente& f) -> Valor {
+          std::string v = f.c.Texto(t.campo);
+          if (t.n == std::string::npos) return v;
+          return Primeros(v, t.n);
+      }),
+      deCampo_(std::move(t)) {}
 
 Calculo Campo(std::string campo) {
-    return [campo](const Fuente& f) -> Valor { return f.c.Texto(campo); };
+    return TextoDeCampo{std::move(campo)};
 }
 Calculo Campo(std::string campo, std::size_t n) {
-    return [campo, n](const Fuente& f) -> Valor { return Primeros(f.c.Texto(campo), n); };
+    return TextoDeCampo{std::move(campo), n};
 }
 Calculo Decimal(std::string campo) {
     return [campo](const Fuente& f) -> Valor { return Simple{f.c.Numero(campo)}; };
@@ -179,10 +196,50 @@ void Enlazador::operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio env
     std::size_t k = 0;
     for (const Linea& l : lineas) {
         if (!Envia(l, envio)) continue;
-        Valor v = l.valor(f);
-        int lugar = x.lugares[k++];
-        Poner(s.Param(lugar, l.parametro), v);
+        IBParam& p = s.Param(x.lugares[k++], l.parametro);
+        if (l.valor.DeCampo() && EnlazarBytes(p, *l.valor.DeCampo(), f.c)) continue;
+        Poner(p, l.valor(f));
     }
+}
+
+bool Enlazador::EnlazarBytes(IBParam& p, const TextoDeCampo& t, const Campos& c) {
+    std::optional<Campos::Bytes> b = c.EnBytes(t.campo);
+    if (!b) return false;
+    // The pages are of one byte per character: the first n characters are the first n bytes.
+    std::string_view v = b->bytes.substr(0, t.n);
+    if (ascii::SoloAscii(v)) { // the same bytes in every page and in Windows-1252
+        p.SetAsCp1252(v);
+        return true;
+    }
+    const int numero = b->pagina->Number();
+    auto tabla = std::find_if(a1252_.begin(), a1252_.end(),
+                              [numero](const auto& x) { return x.first == numero; });
+    if (tabla == a1252_.end()) {
+        // Each high byte the way its decoded text would be encoded for the target; 0 where that
+        // fails, so that the failure keeps its own message.
+        std::array<uint8_t, 128> a{};
+        for (int i = 0; i < 128; ++i) {
+            char32_t cp = b->pagina->CodePointOf(static_cast<uint8_t>(0x80 + i));
+            if (cp == 0) continue;
+            std::string texto;
+            utf8::Append(texto, cp);
+            try {
+                std::string byte = Utf8ToCp1252(texto, "");
+                if (byte.size() == 1) a[i] = static_cast<uint8_t>(byte[0]);
+            } catch (const std::exception&) {
+            }
+        }
+        a1252_.emplace_back(numero, a);
+        tabla = a1252_.end() - 1;
+    }
+    bytes_.resize(v.size());
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        auto x = static_cast<uint8_t>(v[i]);
+        if (x >= 0x80 && (x = tabla->second[x - 0x80]) == 0) return false;
+        bytes_[i] = static_cast<char>(x);
+    }
+    p.SetAsCp1252(bytes_);
+    return true;
 }
 
 std::string ComoTexto(const Valor& v) {

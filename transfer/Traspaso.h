@@ -16,6 +16,7 @@
 #include <variant>
 #include <vector>
 
+class CodePage;
 class IBParam;
 class IBSQL;
 class SourceQuery;
@@ -37,6 +38,13 @@ public:
     virtual double Numero(std::string_view campo) const = 0;     // 0 when blank
     virtual int32_t Entero(std::string_view campo) const = 0;    // 0 when blank
     virtual bool Logico(std::string_view campo) const = 0;       // false when blank
+    // A text field's bytes as stored, the blanks Texto cuts already cut, and the single-byte page
+    // Texto decodes them from; nullopt where only Texto can say. Valid until the record changes.
+    struct Bytes {
+        std::string_view bytes;
+        const CodePage* pagina;
+    };
+    virtual std::optional<Bytes> EnBytes(std::string_view) const { return std::nullopt; }
 };
 
 // The current record of a source query. The mapping asks for the same names, held by the same
@@ -49,6 +57,7 @@ public:
     double Numero(std::string_view campo) const override;
     int32_t Entero(std::string_view campo) const override;
     bool Logico(std::string_view campo) const override;
+    std::optional<Bytes> EnBytes(std::string_view campo) const override;
 
 private:
     int Lugar(std::string_view campo) const;
@@ -89,6 +98,13 @@ struct Fuente {
     Busquedas& b;
 };
 
+// A line whose value is a text field as read, whole or cut to its first `n` characters: its
+// bytes can go to the target without being decoded and encoded again.
+struct TextoDeCampo {
+    std::string campo;
+    std::size_t n = std::string::npos;
+};
+
 // How a line's value is computed. A value read from the clock differs at every run, so a
 // comparison with the target leaves it out.
 class Calculo {
@@ -96,12 +112,15 @@ public:
     template <class F>
     requires std::is_invocable_r_v<Valor, F, const Fuente&> Calculo(F f, bool reloj = false)
         : f_(std::move(f)), reloj_(reloj) {}
+    Calculo(TextoDeCampo t);
     Valor operator()(const Fuente& f) const { return f_(f); }
     bool DelReloj() const { return reloj_; }
+    const std::optional<TextoDeCampo>& DeCampo() const { return deCampo_; }
 
 private:
     std::function<Valor(const Fuente&)> f_;
-    bool reloj_;
+    bool reloj_ = false;
+    std::optional<TextoDeCampo> deCampo_;
 };
 
 // Which of the two statements a line's parameter belongs to.
@@ -198,6 +217,13 @@ public:
     void Olvidar() { sitios_.clear(); }
 
 private:
+    // Binds a text field's bytes straight, turned into Windows-1252 byte by byte; false when
+    // the record cannot say them or some byte has no place in Windows-1252, for the value's own
+    // path to bind, or to refuse, as it always has.
+    bool EnlazarBytes(IBParam& p, const TextoDeCampo& t, const Campos& c);
+    std::vector<std::pair<int, std::array<uint8_t, 128>>> a1252_; // by page number
+    std::string bytes_;
+
     struct Sitios {
         const std::vector<Linea>* lineas;
         Envio envio;

@@ -1,10 +1,14 @@
 // A table whose header names the wrong code page, through a real transfer into a real target:
 // the run warns of it once, reads it as its header says, and reads it in the page the operator
 // chooses when told to; the batch program's review counts the warning as a finding.
+#include "CodePage.h"
 #include "LoteApoyo.h"
 #include "TransferFixture.h"
+#include "Utf8.h"
+#include "Win1252.h"
 
 #include <fstream>
+#include <set>
 #include <sys/wait.h>
 
 namespace {
@@ -20,6 +24,16 @@ void Reetiquetar(const std::string& ruta, uint8_t byte) {
     std::fstream f(ruta, std::ios::in | std::ios::out | std::ios::binary);
     f.seekp(29);
     f.put(static_cast<char>(byte));
+}
+
+// Each `marca` of record r (0-based) becomes the byte 0x80 + r.
+void ConByteAlto(const std::string& ruta, char marca) {
+    std::string b = LeerFichero(ruta);
+    const std::size_t cabecera = static_cast<uint8_t>(b[8]) | static_cast<uint8_t>(b[9]) << 8;
+    const std::size_t largo = static_cast<uint8_t>(b[10]) | static_cast<uint8_t>(b[11]) << 8;
+    for (std::size_t i = cabecera; i < b.size() && b[i] != 0x1A; ++i)
+        if (b[i] == marca) b[i] = static_cast<char>(0x80 + (i - cabecera) / largo);
+    std::ofstream(ruta, std::ios::binary | std::ios::trunc) << b;
 }
 
 class PaginaDeCodigosTest : public ::testing::Test {
@@ -147,6 +161,83 @@ TEST_F(PaginaDeCodigosTest, TheBatchProgramsChoiceReadsTheRelabelledTableRightAn
     std::string informe = LeerFichero(dir.File("informe.json"));
     EXPECT_NE(informe.find("elegida por el operador"), std::string::npos) << informe;
     EXPECT_NE(informe.find("\"paginaDeCodigos\": 850"), std::string::npos) << informe;
+}
+
+// Text goes to the target without passing through UTF-8 when its page maps onto Windows-1252 byte
+// by byte: every high byte of every page must still arrive as the character it decodes to, cut
+// where the decoded text would be cut, and be refused with the same message where it has no
+// place in the target (a byte the page leaves undefined, a character Windows-1252 lacks).
+TEST_F(PaginaDeCodigosTest, EveryHighByteOfEveryPageArrivesAsItsCharacterOrIsRefusedAsBefore) {
+    // What Windows-1252 holds, from the conversion the other way; its five undefined bytes are
+    // not characters of it.
+    std::set<std::string> repertorio;
+    for (int b = 0x80; b < 0x100; ++b)
+        if (b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D)
+            repertorio.insert(Cp1252ToUtf8(std::string(1, static_cast<char>(b))));
+
+    const std::vector<std::pair<uint8_t, int>> paginas = {
+        {0x01, 437},  {0x02, 850}, {0x03, 1252}, {0x64, 852},  {0x66, 865},
+        {0x65, 866},  {0x24, 860}, {0x67, 861},  {0x1C, 863},  {0x6B, 857},
+        {0x6A, 737},  {0xC8, 1250}, {0xC9, 1251}, {0xCB, 1253}, {0xCA, 1254}};
+    int escritos = 0, rechazados = 0;
+    for (const auto& [driver, numero] : paginas) {
+        SCOPED_TRACE("página " + std::to_string(numero));
+        const CodePage pagina = *CodePage::ByNumber(numero);
+        std::vector<Fila> filas;
+        for (int b = 0x80; b < 0x100; ++b)
+            filas.push_back({{"CCODAGE", std::to_string(b)},
+                             {"CNBRAGE", "Agente"},
+                             // Cut to 35 characters: the byte is the 35th, and one more goes.
+                             {"CDIRAGE", std::string(34, 'a') + "~~"},
+                             {"CPOBAGE", "x~y"}});
+        WriteFacturaPlusTable(carpeta, "agentes", filas);
+        ConByteAlto(carpeta + "/agentes.dbf", '~');
+        Reetiquetar(carpeta + "/agentes.dbf", driver);
+        ui = ConTablas{};
+        Nuevo();
+        datos->TraspasoAgentes();
+
+        std::vector<std::string> avisos;
+        for (const std::string& a : ui.avisos)
+            if (a.find("la cabecera dice página") == std::string::npos) avisos.push_back(a);
+        auto avisado = [&](const std::string& texto) {
+            return std::any_of(avisos.begin(), avisos.end(), [&](const std::string& a) {
+                return a.find(texto) != std::string::npos;
+            });
+        };
+        std::size_t esperados = 0;
+        for (int b = 0x80; b < 0x100; ++b) {
+            const std::string codigo = std::to_string(b);
+            SCOPED_TRACE("byte " + codigo);
+            std::string caracter;
+            uint8_t malo = 0;
+            if (!pagina.Decode(std::string(1, static_cast<char>(b)), caracter, malo)) {
+                ++esperados, ++rechazados;
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "0x%02X", b);
+                EXPECT_TRUE(avisado("campo CDIRAGE, registro " + std::to_string(b - 0x7F) +
+                                    ": el byte " + hex + " no existe en la página de códigos " +
+                                    std::to_string(numero)));
+                continue;
+            }
+            if (!repertorio.count(caracter)) {
+                ++esperados, ++rechazados;
+                EXPECT_TRUE(avisado("Parámetro DIRECCION: el carácter '" + caracter + "'"));
+                continue;
+            }
+            ++escritos;
+            auto filasDestino = QueryRows(base,
+                "select DIRECCION, LOCALIDAD from AGENTESVENTA where CODIGO = '" + codigo + "'");
+            ASSERT_EQ(filasDestino.size(), 1u);
+            EXPECT_EQ(std::get<std::string>(filasDestino[0]["DIRECCION"]),
+                      std::string(34, 'a') + caracter);
+            EXPECT_EQ(std::get<std::string>(filasDestino[0]["LOCALIDAD"]), "x" + caracter + "y");
+        }
+        EXPECT_EQ(avisos.size(), esperados);
+    }
+    // Every page has characters of both kinds, so both ways were taken.
+    EXPECT_GT(escritos, 800);
+    EXPECT_GT(rechazados, 900);
 }
 
 } // namespace
