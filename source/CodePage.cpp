@@ -74,10 +74,6 @@ std::string CodePage::KnownNames() {
     return s;
 }
 
-char32_t CodePage::CodePointOf(uint8_t byte) const {
-    return byte < 0x80 ? byte : high_[byte - 0x80];
-}
-
 bool CodePage::Decode(std::string_view bytes, std::string& utf8, uint8_t& bad) const {
     if (ascii::SoloAscii(bytes)) { // the same in every page: most values
         utf8.assign(bytes);

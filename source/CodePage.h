@@ -25,7 +25,8 @@ public:
     bool Decode(std::string_view bytes, std::string& utf8, uint8_t& bad) const;
     // Encodes UTF-8 text into the page; nullopt when some character has no byte in it.
     std::optional<std::string> Encode(std::string_view utf8) const;
-    char32_t CodePointOf(uint8_t byte) const; // 0 for an undefined byte
+    // 0 for an undefined byte. Inline: weighing a table's text asks it for every byte.
+    char32_t CodePointOf(uint8_t byte) const { return byte < 0x80 ? byte : high_[byte - 0x80]; }
 
 private:
     CodePage(int number, const char32_t* high) : number_(number), high_(high) {}

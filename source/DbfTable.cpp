@@ -546,13 +546,25 @@ double DbfTable::Number(uint32_t record, int field) const {
     if (v.empty()) return 0;
     std::size_t i = 0;
     if (v[i] == '+' || v[i] == '-') ++i;
-    std::size_t digits = 0;
-    while (i < v.size() && std::isdigit(static_cast<unsigned char>(v[i])))
-        ++i, ++digits;
+    std::size_t digits = 0, decimals = 0;
+    uint64_t mantissa = 0; // exact while digits <= 19
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    while (i < v.size() && isDigit(v[i]))
+        mantissa = mantissa * 10 + static_cast<unsigned>(v[i++] - '0'), ++digits;
     if (i < v.size() && v[i] == '.') {
         ++i;
-        while (i < v.size() && std::isdigit(static_cast<unsigned char>(v[i])))
-            ++i, ++digits;
+        while (i < v.size() && isDigit(v[i]))
+            mantissa = mantissa * 10 + static_cast<unsigned>(v[i++] - '0'), ++digits, ++decimals;
+    }
+    // The usual dBase number, "-1234.567": a mantissa a double holds exactly divided by a power
+    // of ten a double holds exactly is one correctly rounded operation, the value the full
+    // reading gives.
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (i == v.size() && digits > 0 && digits <= 15 && decimals <= 22) {
+        double value = static_cast<double>(mantissa) / kPowers[decimals];
+        return v[0] == '-' ? -value : value;
     }
     if (digits > 0 && i < v.size() && (v[i] == 'e' || v[i] == 'E')) {
         std::size_t j = i + 1;

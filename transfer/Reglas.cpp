@@ -39,11 +39,15 @@ std::string Primeros(const std::string& s, std::size_t n) {
     return utf8::FirstChars(s, n);
 }
 
-std::string SinIniciales(const std::string& s) {
+std::string_view SinIniciales(std::string_view s) {
     std::size_t b = 0;
     while (b < s.size() && Blanco(s[b]))
         ++b;
     return s.substr(b);
+}
+
+std::string SinIniciales(const std::string& s) {
+    return std::string(SinIniciales(std::string_view(s)));
 }
 
 std::string Recortado(const std::string& s) {

@@ -4,13 +4,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // The first n characters, or the whole text when it is shorter.
 std::string Primeros(const std::string& s, std::size_t n);
 // Without leading and trailing characters of code 32 or below (blanks and control characters).
 std::string Recortado(const std::string& s);
-// Without leading characters of code 32 or below.
+// Without leading characters of code 32 or below; the same in bytes of any page, whose first
+// 128 are ASCII.
 std::string SinIniciales(const std::string& s);
+std::string_view SinIniciales(std::string_view s);
 
 // The country as the target writes it: FacturaPlus's "ESPA" (exactly) is "ESPAÑA".
 std::string Pais(const std::string& nacion);

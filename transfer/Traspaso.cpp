@@ -57,6 +57,7 @@ std::optional<Campos::Bytes> CamposDeConsulta::EnBytes(std::string_view campo) c
 Calculo::Calculo(TextoDeCampo t)
     : f_([t](const Fuente& f) -> Valor {
           std::string v = f.c.Texto(t.campo);
+          if (t.sinIniciales) v = SinIniciales(v);
           if (t.n == std::string::npos) return v;
           return Primeros(v, t.n);
       }),
@@ -67,6 +68,9 @@ Calculo Campo(std::string campo) {
 }
 Calculo Campo(std::string campo, std::size_t n) {
     return TextoDeCampo{std::move(campo), n};
+}
+Calculo CampoSinIniciales(std::string campo, std::size_t n) {
+    return TextoDeCampo{std::move(campo), n, true};
 }
 Calculo Decimal(std::string campo) {
     return [campo](const Fuente& f) -> Valor { return Simple{f.c.Numero(campo)}; };
@@ -206,7 +210,7 @@ bool Enlazador::EnlazarBytes(IBParam& p, const TextoDeCampo& t, const Campos& c)
     std::optional<Campos::Bytes> b = c.EnBytes(t.campo);
     if (!b) return false;
     // The pages are of one byte per character: the first n characters are the first n bytes.
-    std::string_view v = b->bytes.substr(0, t.n);
+    std::string_view v = (t.sinIniciales ? SinIniciales(b->bytes) : b->bytes).substr(0, t.n);
     if (ascii::SoloAscii(v)) { // the same bytes in every page and in Windows-1252
         p.SetAsCp1252(v);
         return true;

@@ -98,11 +98,13 @@ struct Fuente {
     Busquedas& b;
 };
 
-// A line whose value is a text field as read, whole or cut to its first `n` characters: its
-// bytes can go to the target without being decoded and encoded again.
+// A line whose value is a text field as read, whole or cut to its first `n` characters, leading
+// blanks first taken away when asked: its bytes can go to the target without being decoded and
+// encoded again.
 struct TextoDeCampo {
     std::string campo;
     std::size_t n = std::string::npos;
+    bool sinIniciales = false;
 };
 
 // How a line's value is computed. A value read from the clock differs at every run, so a
@@ -138,6 +140,7 @@ struct Linea {
 // The usual sources of a value, so that a mapping reads like its table.
 Calculo Campo(std::string campo);                // the text as read, whole
 Calculo Campo(std::string campo, std::size_t n); // its first n characters
+Calculo CampoSinIniciales(std::string campo, std::size_t n); // the same after leading blanks
 Calculo Decimal(std::string campo);              // a number, as single precision
 Calculo SiNo(std::string campo);                 // a logical field as 1 or 0
 Calculo Fijo(int32_t v);

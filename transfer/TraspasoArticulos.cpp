@@ -82,10 +82,7 @@ Traspaso Articulos(TDatos& d) {
     // the insert alone, which fills TEXTOTICKET last.
     std::vector<Linea> lineas = {
         {"CODIGO", Campo("CREF")},
-        {"NOMBRE",
-         [](const Fuente& f) -> Valor {
-             return Primeros(SinIniciales(f.c.Texto("CDETALLE")), 50);
-         }},
+        {"NOMBRE", CampoSinIniciales("CDETALLE", 50)},
         {"NOMBRELARGO",
          [](const Fuente& f) -> Valor {
              return Primeros(f.b.NombreLargoArticulo(f.c.Texto("CREF")), 1024);

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sys/stat.h>
 
 namespace {
@@ -56,6 +58,38 @@ TEST(DbfTableTest, ValuesByTypeWithTheirBlankRules) {
     EXPECT_FALSE(t.DateValue(2, 3).has_value()) << "zeros are no date";
     EXPECT_EQ(t.FieldIndex("nimp"), 1);
     EXPECT_EQ(t.FieldIndex("NADA"), -1);
+}
+
+// Plain decimals take a short way to their value: it must be, bit for bit, the value the C
+// library's full reading gives, at every length, sign and place of the point, near the limit of
+// exact mantissas and past it.
+TEST(DbfTableTest, EveryNumberReadsAsTheFullReadingGivesIt) {
+    std::mt19937_64 azar(20261209);
+    std::vector<std::string> textos = {"0", "-0", "+0.0", ".5", "-.5", "5.", "0.1", "0.3",
+                                       "999999999999999", "9999999999999999", "-1234567890.12345",
+                                       "0.0000000000000000000001", "123456789012345678901",
+                                       "9007199254740993", "1.5E+01", "-2e-3", "  42  "};
+    for (int n = 0; n < 3000; ++n) {
+        int cifras = 1 + static_cast<int>(azar() % 20);
+        std::string t;
+        for (int k = 0; k < cifras; ++k)
+            t += static_cast<char>('0' + azar() % 10);
+        if (azar() % 3) t.insert(azar() % (t.size() + 1), ".");
+        if (azar() % 4 == 0) t.insert(0, azar() % 2 ? "-" : "+");
+        textos.push_back(t);
+    }
+    DbfWriter w({{"NVAL", 'N', 24, 0}});
+    for (const std::string& t : textos)
+        w.Add({t});
+    TempDir dir;
+    w.Write(dir.File("n.dbf"));
+    DbfTable tabla(dir.File("n.dbf"));
+    for (std::size_t r = 0; r < textos.size(); ++r) {
+        double esperado = std::strtod(textos[r].c_str(), nullptr);
+        double leido = tabla.Number(static_cast<uint32_t>(r), 0);
+        EXPECT_EQ(std::memcmp(&leido, &esperado, sizeof leido), 0)
+            << "«" << textos[r] << "»: " << leido << " en vez de " << esperado;
+    }
 }
 
 // The window runs with the desktop's locale, where strtod stops at the point and printf writes
