@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
 #include <functional>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -96,6 +99,49 @@ TEST_F(StatementValuesTest, RefusedValuesNameTheirParameter) {
     q.ExecQuery();
     EXPECT_EQ(q.FieldByName("CODIGO").AsString(), "ABCD");
     EXPECT_EQ(q.FieldByName("FECHAALTA").AsString(), "2024-02-29 23:59:59");
+}
+
+// Text a caller already holds in Windows-1252 goes as those bytes; when refused, the operator
+// reads it as text, not as bytes.
+TEST_F(StatementValuesTest, WindowsBytesGoAsTheyAreAndAreShownAsTextWhenRefused) {
+    try {
+        sql.ParamByName("CODIGO").SetAsCp1252("Pe\xF1" "ab");
+        ADD_FAILURE() << "five characters in a column of four";
+    } catch (const ValorNoAdmitido& e) {
+        EXPECT_STREQ(e.what(), "Parámetro CODIGO: el texto «Peñab» tiene 5 caracteres y su "
+                               "columna admite 4");
+    }
+    sql.ParamByName("ID").SetAsInteger(1);
+    sql.ParamByName("CODIGO").SetAsCp1252("Pe\xF1" "a");
+    sql.ParamByName("FECHA").SetNull();
+    sql.ParamByName("PORCENTAJE").SetNull();
+    sql.ExecQuery();
+    IBSQL q(t.db, t.tr);
+    q.SetText("select CODIGO from AGENTESVENTA where IDAGENTESVENTA = 1");
+    q.ExecQuery();
+    EXPECT_EQ(q.FieldByName("CODIGO").AsString(), "Peña");
+}
+
+// The local time is worked out once a second: it must still be the local time, and move on.
+TEST(TimestampTest, NowIsTheLocalTimeAndMovesOnWithTheClock) {
+    auto local = [](std::time_t t) {
+        std::tm l{};
+        localtime_r(&t, &l);
+        return Timestamp{l.tm_year + 1900, l.tm_mon + 1, l.tm_mday, l.tm_hour, l.tm_min, l.tm_sec};
+    };
+    Timestamp antes = Timestamp::Now();
+    std::time_t empieza = std::time(nullptr);
+    while (std::time(nullptr) == empieza)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int intento = 0; intento < 3; ++intento) {
+        std::time_t t = std::time(nullptr);
+        Timestamp ahora = Timestamp::Now();
+        if (std::time(nullptr) != t) continue; // the second turned meanwhile
+        EXPECT_EQ(ahora, local(t));
+        EXPECT_NE(ahora, antes);
+        return;
+    }
+    ADD_FAILURE() << "the clock kept turning";
 }
 
 TEST_F(StatementValuesTest, ANumberTooLargeForAnIntegerColumnIsTheEnginesRefusal) {
