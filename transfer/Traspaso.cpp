@@ -206,6 +206,28 @@ void Enlazador::operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio env
     }
 }
 
+namespace {
+
+// Each high byte of a page as its decoded text is encoded for the target; 0 where either step
+// fails, so that such a value takes the decoded way and its failure keeps its own message.
+std::array<uint8_t, 128> HaciaCp1252(const CodePage& pagina) {
+    std::array<uint8_t, 128> a{};
+    for (int i = 0; i < 128; ++i) {
+        char32_t cp = pagina.CodePointOf(static_cast<uint8_t>(0x80 + i));
+        if (cp == 0) continue;
+        std::string texto;
+        utf8::Append(texto, cp);
+        try {
+            std::string byte = Utf8ToCp1252(texto, "");
+            if (byte.size() == 1) a[i] = static_cast<uint8_t>(byte[0]);
+        } catch (const std::exception&) {
+        }
+    }
+    return a;
+}
+
+} // namespace
+
 bool Enlazador::EnlazarBytes(IBParam& p, const TextoDeCampo& t, const Campos& c) {
     std::optional<Campos::Bytes> b = c.EnBytes(t.campo);
     if (!b) return false;
@@ -218,24 +240,7 @@ bool Enlazador::EnlazarBytes(IBParam& p, const TextoDeCampo& t, const Campos& c)
     const int numero = b->pagina->Number();
     auto tabla = std::find_if(a1252_.begin(), a1252_.end(),
                               [numero](const auto& x) { return x.first == numero; });
-    if (tabla == a1252_.end()) {
-        // Each high byte the way its decoded text would be encoded for the target; 0 where that
-        // fails, so that the failure keeps its own message.
-        std::array<uint8_t, 128> a{};
-        for (int i = 0; i < 128; ++i) {
-            char32_t cp = b->pagina->CodePointOf(static_cast<uint8_t>(0x80 + i));
-            if (cp == 0) continue;
-            std::string texto;
-            utf8::Append(texto, cp);
-            try {
-                std::string byte = Utf8ToCp1252(texto, "");
-                if (byte.size() == 1) a[i] = static_cast<uint8_t>(byte[0]);
-            } catch (const std::exception&) {
-            }
-        }
-        a1252_.emplace_back(numero, a);
-        tabla = a1252_.end() - 1;
-    }
+    if (tabla == a1252_.end()) tabla = a1252_.emplace(tabla, numero, HaciaCp1252(*b->pagina));
     bytes_.resize(v.size());
     for (std::size_t i = 0; i < v.size(); ++i) {
         auto x = static_cast<uint8_t>(v[i]);
