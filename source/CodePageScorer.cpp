@@ -75,7 +75,14 @@ bool IsBox(char32_t c) {
 }
 // The letters beyond ASCII of Spanish, and of the Catalan and Galician names Spanish firms keep.
 bool IsSpanishLetter(char32_t c) {
-    return std::u32string_view(U"áéíóúñüçàèòïÁÉÍÓÚÑÜÇÀÈÒÏ").find(c) != std::u32string_view::npos;
+    // All of them in the upper half of Latin-1: one bit each, as every letter is asked.
+    static constexpr uint64_t kLetters = [] {
+        uint64_t m = 0;
+        for (char32_t l : std::u32string_view(U"áéíóúñüçàèòïÁÉÍÓÚÑÜÇÀÈÒÏ"))
+            m |= uint64_t{1} << (l - 0xC0);
+        return m;
+    }();
+    return c >= 0xC0 && c <= 0xFF && ((kLetters >> (c - 0xC0)) & 1) != 0;
 }
 
 char32_t At(const Decoded& t, std::size_t i, int offset) {
@@ -236,20 +243,41 @@ void CodePageScorer::Add(std::string_view bytes) {
         Replay(bytes, seen->second);
         return;
     }
-    bool high = false, small = false;
-    for (char c : bytes) {
-        high = high || static_cast<uint8_t>(c) >= 0x80;
+    bool small = false;
+    std::size_t first = std::string_view::npos, last = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        auto c = static_cast<uint8_t>(bytes[i]);
+        if (c >= 0x80) {
+            if (first == std::string_view::npos) first = i;
+            last = i;
+        }
         small = small || (c >= 'a' && c <= 'z');
     }
-    if (!high) return;
-    Decode(bytes, Page850(), dos_);
-    Decode(bytes, Page1252(), windows_);
+    if (first == std::string_view::npos) return;
+    // A byte's weight looks no further than the run of letters around it and two characters
+    // either side, and a letter in either page is a byte above 127 or an ASCII letter: only that
+    // stretch of the text is read in both pages.
+    auto mayBeLetter = [&](std::size_t k) {
+        auto c = static_cast<uint8_t>(bytes[k]);
+        return c >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    };
+    std::size_t from = first, to = last + 1;
+    while (from > 0 && mayBeLetter(from - 1))
+        --from;
+    while (to < bytes.size() && mayBeLetter(to))
+        ++to;
+    from = from >= 2 ? from - 2 : 0;
+    to = std::min(bytes.size(), to + 2);
+    const std::string_view stretch = bytes.substr(from, to - from);
+    Decode(stretch, Page850(), dos_);
+    Decode(stretch, Page1252(), windows_);
     pesos_.clear();
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
+    for (std::size_t i = first; i <= last; ++i) {
         if (static_cast<uint8_t>(bytes[i]) < 0x80) continue;
+        const std::size_t k = i - from;
         pesos_.push_back({static_cast<uint32_t>(i),
-                          static_cast<int8_t>(Plausibility(dos_, i, small)),
-                          static_cast<int8_t>(Plausibility(windows_, i, small)), windows_[i] == 0});
+                          static_cast<int8_t>(Plausibility(dos_, k, small)),
+                          static_cast<int8_t>(Plausibility(windows_, k, small)), windows_[k] == 0});
     }
     Replay(bytes, pesos_);
     // Bounded: a table of distinct texts keeps only its first ones.

@@ -98,7 +98,15 @@ void Session::DeleteAlias(std::string_view name) {
 }
 
 const Alias& Session::GetAlias(std::string_view name) const {
-    auto it = aliases_.find(Upper(name));
+    // Asked at every opening of a side table: a short name is upper-cased on the stack.
+    char corto[64];
+    auto it = aliases_.end();
+    if (name.size() <= sizeof corto) {
+        for (std::size_t i = 0; i < name.size(); ++i)
+            corto[i] = ascii::Upper(name[i]);
+        it = aliases_.find(std::string_view(corto, name.size()));
+    } else
+        it = aliases_.find(Upper(name));
     if (it == aliases_.end()) throw Error("El alias «" + std::string(name) + "» no existe");
     return it->second;
 }

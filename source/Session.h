@@ -120,7 +120,7 @@ private:
 
     std::string name_;
     bool active_ = false;
-    std::map<std::string, Alias> aliases_; // by upper-cased name
+    std::map<std::string, Alias, std::less<>> aliases_; // by upper-cased name
     std::map<std::string, Cached> tables_; // by file path
     std::map<std::string, Found> files_;   // folder + '/' + lower-cased table
     int loads_ = 0;

@@ -372,7 +372,8 @@ int IBSQL::ParamIndex(std::string_view name) {
 }
 
 IBParam& IBSQL::Param(int index) {
-    Prepare();
+    // A record binds some thirty values: the common case, already prepared, costs two tests.
+    if (!Prepared()) Prepare();
     if (index < 0 || index >= static_cast<int>(actual_->params.size()))
         throw Error("El parámetro " + std::to_string(index) + " no existe en la sentencia " +
                     Where());
@@ -405,10 +406,11 @@ IBField& IBSQL::Field(int index) {
 // ---- IBParam ----
 
 void IBParam::CheckCurrent() const {
+    // Asked at every value: the answer is almost always yes, and only a no builds a message.
+    if (owner_->actual_ == prep_ && owner_->HandlesValid()) return;
     owner_->CheckStillPrepared(name_);
-    if (owner_->actual_ != prep_)
-        throw Error("Parámetro " + name_ +
-                    ": es de un texto anterior de la sentencia, que ahora es " + owner_->Where());
+    throw Error("Parámetro " + name_ + ": es de un texto anterior de la sentencia, que ahora es " +
+                owner_->Where());
 }
 
 void IBParam::Set(short type, short scale, const void* data, std::size_t len) {
