@@ -91,13 +91,19 @@ std::string TextBeginning(const unsigned char* data, uint64_t size) {
 std::string_view FieldKey(const unsigned char* record, const DbfField& f) {
     std::string_view v(reinterpret_cast<const char*>(record + f.offset), f.length);
     if (f.type == 'C') {
-        // Writers that pad text with NULs mean a C string: what follows the first NUL is junk.
-        v = v.substr(0, v.find('\0'));
         // Text fields are mostly padding: eight blanks at a time, then one by one.
-        while (v.size() >= 8 && std::memcmp(v.data() + v.size() - 8, "        ", 8) == 0)
-            v.remove_suffix(8);
-        while (!v.empty() && v.back() == ' ')
-            v.remove_suffix(1);
+        auto sinBlancos = [](std::string_view x) {
+            while (x.size() >= 8 && std::memcmp(x.data() + x.size() - 8, "        ", 8) == 0)
+                x.remove_suffix(8);
+            while (!x.empty() && x.back() == ' ')
+                x.remove_suffix(1);
+            return x;
+        };
+        // Writers that pad text with NULs mean a C string: what follows the first NUL is junk.
+        // Trailing blanks hold no NUL, so it is looked for only before them.
+        v = sinBlancos(v);
+        if (std::size_t nul = v.find('\0'); nul != std::string_view::npos)
+            v = sinBlancos(v.substr(0, nul));
         return v;
     }
     while (!v.empty() && IsBlankOrNul(v.back()))

@@ -54,6 +54,19 @@ std::optional<Campos::Bytes> CamposDeConsulta::EnBytes(std::string_view campo) c
     return Bytes{t->bytes, t->page};
 }
 
+int CamposDeConsulta::Posicion(std::string_view campo) const {
+    try {
+        return q_.FieldNo(campo);
+    } catch (const std::exception&) {
+        return -1; // the name's own reading says what is wrong, when the line is computed
+    }
+}
+std::optional<Campos::Bytes> CamposDeConsulta::EnBytes(int posicion) const {
+    std::optional<RawText> t = q_.Field(posicion).AsRawText();
+    if (!t) return std::nullopt;
+    return Bytes{t->bytes, t->page};
+}
+
 Calculo::Calculo(TextoDeCampo t)
     : f_([t](const Fuente& f) -> Valor {
           std::string v = f.c.Texto(t.campo);
@@ -163,10 +176,10 @@ void Enlazar(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
     }
 }
 
-const Enlazador::Sitios& Enlazador::De(IBSQL& s, const std::vector<Linea>& lineas, Envio envio) {
-    for (const Sitios& x : sitios_)
+Enlazador::Sitios& Enlazador::De(IBSQL& s, const std::vector<Linea>& lineas, Envio envio) {
+    for (Sitios& x : sitios_)
         if (x.lineas == &lineas && x.envio == envio && x.texto == s.Text()) return x;
-    Sitios nuevo{&lineas, envio, s.Text(), {}};
+    Sitios nuevo{&lineas, envio, s.Text(), {}, false, nullptr, {}};
     for (const Linea& l : lineas)
         if (Envia(l, envio)) nuevo.lugares.push_back(s.ParamIndex(l.parametro));
     sitios_.push_back(std::move(nuevo));
@@ -196,12 +209,25 @@ void Enlazador::operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio env
 
 void Enlazador::operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio envio,
                            const Fuente& f) {
-    const Sitios& x = De(s, lineas, envio);
+    Sitios& x = De(s, lineas, envio);
+    if (!x.resueltos || x.origen != f.c.Origen()) {
+        x.resueltos = true;
+        x.origen = f.c.Origen();
+        x.campos.clear();
+        for (const Linea& l : lineas)
+            if (Envia(l, envio))
+                x.campos.push_back(l.valor.DeCampo() ? f.c.Posicion(l.valor.DeCampo()->campo) : -1);
+    }
     std::size_t k = 0;
     for (const Linea& l : lineas) {
         if (!Envia(l, envio)) continue;
+        const int campo = x.campos[k];
         IBParam& p = s.Param(x.lugares[k++], l.parametro);
-        if (l.valor.DeCampo() && EnlazarBytes(p, *l.valor.DeCampo(), f.c)) continue;
+        if (const auto& t = l.valor.DeCampo()) {
+            std::optional<Campos::Bytes> b =
+                campo >= 0 ? f.c.EnBytes(campo) : f.c.EnBytes(t->campo);
+            if (EnlazarBytes(p, *t, b)) continue;
+        }
         Poner(p, l.valor(f));
     }
 }
@@ -228,8 +254,8 @@ std::array<uint8_t, 128> HaciaCp1252(const CodePage& pagina) {
 
 } // namespace
 
-bool Enlazador::EnlazarBytes(IBParam& p, const TextoDeCampo& t, const Campos& c) {
-    std::optional<Campos::Bytes> b = c.EnBytes(t.campo);
+bool Enlazador::EnlazarBytes(IBParam& p, const TextoDeCampo& t,
+                             const std::optional<Campos::Bytes>& b) {
     if (!b) return false;
     // The pages are of one byte per character: the first n characters are the first n bytes.
     std::string_view v = (t.sinIniciales ? SinIniciales(b->bytes) : b->bytes).substr(0, t.n);

@@ -45,6 +45,12 @@ public:
         const CodePage* pagina;
     };
     virtual std::optional<Bytes> EnBytes(std::string_view) const { return std::nullopt; }
+    // The same by a field's place, for a caller that reads the same fields at every record: the
+    // place is asked once (-1 where the record cannot answer by place) and holds for every record
+    // of the same source, which Origen names.
+    virtual int Posicion(std::string_view) const { return -1; }
+    virtual std::optional<Bytes> EnBytes(int) const { return std::nullopt; }
+    virtual const void* Origen() const { return nullptr; }
 };
 
 // The current record of a source query. The mapping asks for the same names, held by the same
@@ -58,6 +64,9 @@ public:
     int32_t Entero(std::string_view campo) const override;
     bool Logico(std::string_view campo) const override;
     std::optional<Bytes> EnBytes(std::string_view campo) const override;
+    int Posicion(std::string_view campo) const override;
+    std::optional<Bytes> EnBytes(int posicion) const override;
+    const void* Origen() const override { return &q_; }
 
 private:
     int Lugar(std::string_view campo) const;
@@ -223,7 +232,7 @@ private:
     // Binds a text field's bytes straight, turned into Windows-1252 byte by byte; false when
     // the record cannot say them or some byte has no place in Windows-1252, for the value's own
     // path to bind, or to refuse, as it always has.
-    bool EnlazarBytes(IBParam& p, const TextoDeCampo& t, const Campos& c);
+    bool EnlazarBytes(IBParam& p, const TextoDeCampo& t, const std::optional<Campos::Bytes>& b);
     std::vector<std::pair<int, std::array<uint8_t, 128>>> a1252_; // by page number
     std::string bytes_;
 
@@ -232,8 +241,13 @@ private:
         Envio envio;
         std::string texto;
         std::vector<int> lugares; // of each line sent, in order; -1 for none
+        // The source field of each line sent that is a text field as read, in the source that
+        // `origen` names; -1 for the others.
+        bool resueltos = false;
+        const void* origen = nullptr;
+        std::vector<int> campos;
     };
-    const Sitios& De(IBSQL& s, const std::vector<Linea>& lineas, Envio envio);
+    Sitios& De(IBSQL& s, const std::vector<Linea>& lineas, Envio envio);
     std::vector<Sitios> sitios_;
 };
 

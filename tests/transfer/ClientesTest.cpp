@@ -2,6 +2,7 @@
 #include "FbError.h"
 #include "Traspaso.h"
 #include "TransferFixture.h"
+#include "Tratamiento.h"
 
 namespace {
 
@@ -271,6 +272,37 @@ TEST_F(TransferTest, ARecordsFieldIsReadByItsNameWhereverTheNameLies) {
     nombre.replace(0, nombre.size(), "CNADA00");
     EXPECT_THROW(campos.Texto(nombre), DbfError);
     q.Close();
+}
+
+// A binding finds its text fields' places once, for the source it binds from: records of another
+// source, where the same name stands elsewhere, are read by their own places.
+TEST_F(TransferTest, ABindingReadsEachSourceByItsOwnPlaces) {
+    Tabla("articulo", {{{"CREF", "A-1"}, {"CDETALLE", "Tornillo"}}});
+    Tabla("stocks", {{{"CCODALM", "ALM"}, {"CREF", "S-2"}}}); // CREF second here, first there
+    SourceQuery& articulos = datos->qArticulos();
+    SourceQuery& stock = datos->qStock();
+    stock.SetParam("PARCODIGO", "S-2");
+    articulos.Open();
+    stock.Open();
+    datos->IBDatabase1().Open();
+    datos->IBTransaction1().StartTransaction();
+    IBSQL s(datos->IBDatabase1(), datos->IBTransaction1());
+    s.SetText("select cast(:CODIGO as varchar(18)) from RDB$DATABASE");
+    const std::vector<Linea> lineas = {{"CODIGO", Campo("CREF")}};
+    Enlazador enlazar;
+    std::unique_ptr<Busquedas> busquedas = NuevasBusquedas(*datos);
+    auto leido = [&](const SourceQuery& q) {
+        const CamposDeConsulta campos(q);
+        enlazar(s, lineas, Envio::Ambas, Fuente{campos, *busquedas});
+        s.ExecQuery();
+        std::string v = s.Field(0).AsString();
+        s.Close();
+        return v;
+    };
+    EXPECT_EQ(leido(articulos), "A-1");
+    EXPECT_EQ(leido(stock), "S-2");
+    EXPECT_EQ(leido(articulos), "A-1");
+    datos->IBTransaction1().Rollback();
 }
 
 } // namespace
