@@ -56,6 +56,7 @@ inline std::size_t Length(std::string_view s) {
 
 // The first n characters, or the whole text when it is shorter.
 inline std::string FirstChars(const std::string& s, std::size_t n) {
+    if (s.size() <= n) return s; // no more characters than bytes
     std::size_t i = 0, chars = 0;
     while (i < s.size() && chars < n) {
         ++i;

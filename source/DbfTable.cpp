@@ -93,8 +93,11 @@ std::string_view FieldKey(const unsigned char* record, const DbfField& f) {
     if (f.type == 'C') {
         // Text fields are mostly padding: eight blanks at a time, then one by one.
         auto sinBlancos = [](std::string_view x) {
-            while (x.size() >= 8 && std::memcmp(x.data() + x.size() - 8, "        ", 8) == 0)
-                x.remove_suffix(8);
+            constexpr uint64_t kOchoBlancos = 0x2020202020202020ULL;
+            for (uint64_t ocho = 0; x.size() >= 8; x.remove_suffix(8)) {
+                std::memcpy(&ocho, x.data() + x.size() - 8, 8);
+                if (ocho != kOchoBlancos) break;
+            }
             while (!x.empty() && x.back() == ' ')
                 x.remove_suffix(1);
             return x;

@@ -31,6 +31,12 @@ std::string Utf8ToCp1252(std::string_view utf8, std::string_view donde1, std::st
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
+        // ASCII is the same bytes in Windows-1252, and most of any text: its runs go whole.
+        std::size_t ascii = i;
+        while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80)
+            ++ascii;
+        out.append(utf8.data() + i, ascii - i);
+        if ((i = ascii) == utf8.size()) break;
         char32_t cp = 0;
         if (!utf8::Next(utf8, i, cp))
             throw ValorNoAdmitido(donde() + ": el texto no es UTF-8 válido (byte " +
