@@ -49,9 +49,7 @@ bool CamposDeConsulta::Logico(std::string_view campo) const {
     return q_.Field(Lugar(campo)).AsBoolean();
 }
 std::optional<Campos::Bytes> CamposDeConsulta::EnBytes(std::string_view campo) const {
-    std::optional<RawText> t = q_.Field(Lugar(campo)).AsRawText();
-    if (!t) return std::nullopt;
-    return Bytes{t->bytes, t->page};
+    return EnBytes(Lugar(campo));
 }
 
 int CamposDeConsulta::Posicion(std::string_view campo) const {
