@@ -71,11 +71,12 @@ private:
         std::vector<std::string> words; // distinct words that read as Spanish in this page
     };
     void Weigh(std::string_view bytes, std::size_t at, int weight850, int weight1252);
-    // What a text's bytes above 127 weighed, kept for texts that come again (a town, a
-    // province, a street type repeat from record to record): weighing them again would give
-    // the same, so they are given to Weigh as they were, in the same order.
+    // What the bytes above 127 of a stretch of text (a word and two characters either side)
+    // weighed, kept for when the same stretch comes again in a text with small letters or
+    // without: words repeat from record to record, and weighing them again would give the same,
+    // so they are given to Weigh as they were, in the same order.
     struct Peso {
-        uint32_t at;
+        uint32_t at; // within the stretch
         int8_t weight850, weight1252;
         bool undefined1252;
     };
@@ -85,13 +86,17 @@ private:
             return std::hash<std::string_view>{}(s);
         }
     };
-    void Replay(std::string_view bytes, const std::vector<Peso>& pesos);
+    void WeighStretch(std::string_view bytes, std::size_t from, std::string_view stretch,
+                      bool small);
+    void Replay(std::string_view bytes, std::size_t from, const std::vector<Peso>& pesos);
+    // By the stretch's bytes and a last one that says whether its text has small letters.
     std::unordered_map<std::string, std::vector<Peso>, HashTexto, std::equal_to<>> weighed_;
+    std::string clave_;
     std::size_t weighedBytes_ = 0;
     std::vector<Peso> pesos_;
     Side s850_, s1252_;
     long high_ = 0;          // bytes above 127 seen
     long undefined1252_ = 0; // bytes that 1252 does not define
     uint8_t firstUndefined_ = 0;
-    std::vector<char32_t> dos_, windows_; // the text being weighed, read both ways
+    std::vector<char32_t> dos_, windows_; // the stretch being weighed, read both ways
 };

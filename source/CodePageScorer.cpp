@@ -28,8 +28,8 @@ constexpr long kClearEvidence = 5 * (kSpanish - kOutOfPlace);
 constexpr long kClearRatio = 4;
 // Words to show the operator are looked for among this many first bytes above 127.
 constexpr long kWordsSought = 4096;
-// Texts whose weighing is kept for when they come again, and their bytes.
-constexpr std::size_t kTextsKept = 4096;
+// Stretches of text whose weighing is kept for when they come again, and their bytes.
+constexpr std::size_t kStretchesKept = 4096;
 constexpr std::size_t kBytesKept = 256 * 1024;
 
 using Decoded = std::vector<char32_t>; // one code point per byte; 0 where the page has none
@@ -239,60 +239,70 @@ std::string Hex(unsigned v) {
 } // namespace
 
 void CodePageScorer::Add(std::string_view bytes) {
-    if (auto seen = weighed_.find(bytes); seen != weighed_.end()) {
-        Replay(bytes, seen->second);
-        return;
-    }
-    bool small = false;
-    std::size_t first = std::string_view::npos, last = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        auto c = static_cast<uint8_t>(bytes[i]);
-        if (c >= 0x80) {
-            if (first == std::string_view::npos) first = i;
-            last = i;
-        }
+    bool high = false, small = false;
+    for (char c : bytes) {
+        high = high || static_cast<uint8_t>(c) >= 0x80;
         small = small || (c >= 'a' && c <= 'z');
     }
-    if (first == std::string_view::npos) return;
-    // A byte's weight looks no further than the run of letters around it and two characters
-    // either side, and a letter in either page is a byte above 127 or an ASCII letter: only that
-    // stretch of the text is read in both pages.
+    if (!high) return;
+    // A letter in either page is a byte above 127 or an ASCII letter; a byte's weight looks no
+    // further than the run of such bytes it stands in and two characters either side. Each run
+    // with bytes above 127 is weighed on that stretch alone, and remembered by it: words come
+    // again far more often than whole texts.
     auto mayBeLetter = [&](std::size_t k) {
         auto c = static_cast<uint8_t>(bytes[k]);
         return c >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     };
-    std::size_t from = first, to = last + 1;
-    while (from > 0 && mayBeLetter(from - 1))
-        --from;
-    while (to < bytes.size() && mayBeLetter(to))
-        ++to;
-    from = from >= 2 ? from - 2 : 0;
-    to = std::min(bytes.size(), to + 2);
-    const std::string_view stretch = bytes.substr(from, to - from);
-    Decode(stretch, Page850(), dos_);
-    Decode(stretch, Page1252(), windows_);
-    pesos_.clear();
-    for (std::size_t i = first; i <= last; ++i) {
-        if (static_cast<uint8_t>(bytes[i]) < 0x80) continue;
-        const std::size_t k = i - from;
-        pesos_.push_back({static_cast<uint32_t>(i),
-                          static_cast<int8_t>(Plausibility(dos_, k, small)),
-                          static_cast<int8_t>(Plausibility(windows_, k, small)), windows_[k] == 0});
-    }
-    Replay(bytes, pesos_);
-    // Bounded: a table of distinct texts keeps only its first ones.
-    if (weighed_.size() < kTextsKept && weighedBytes_ + bytes.size() <= kBytesKept) {
-        weighedBytes_ += bytes.size();
-        weighed_.emplace(std::string(bytes), pesos_);
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<uint8_t>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t start = i, end = i + 1;
+        while (start > 0 && mayBeLetter(start - 1))
+            --start;
+        while (end < bytes.size() && mayBeLetter(end))
+            ++end;
+        const std::size_t from = start >= 2 ? start - 2 : 0;
+        const std::size_t to = std::min(bytes.size(), end + 2);
+        WeighStretch(bytes, from, bytes.substr(from, to - from), small);
+        i = end;
     }
 }
 
-void CodePageScorer::Replay(std::string_view bytes, const std::vector<Peso>& pesos) {
+void CodePageScorer::WeighStretch(std::string_view bytes, std::size_t from,
+                                  std::string_view stretch, bool small) {
+    clave_.assign(stretch);
+    clave_ += small ? 's' : 'S'; // whether the text has small letters bears on capitals
+    if (auto seen = weighed_.find(std::string_view(clave_)); seen != weighed_.end()) {
+        Replay(bytes, from, seen->second);
+        return;
+    }
+    Decode(stretch, Page850(), dos_);
+    Decode(stretch, Page1252(), windows_);
+    pesos_.clear();
+    for (std::size_t k = 0; k < stretch.size(); ++k) {
+        if (static_cast<uint8_t>(stretch[k]) < 0x80) continue;
+        pesos_.push_back({static_cast<uint32_t>(k),
+                          static_cast<int8_t>(Plausibility(dos_, k, small)),
+                          static_cast<int8_t>(Plausibility(windows_, k, small)), windows_[k] == 0});
+    }
+    Replay(bytes, from, pesos_);
+    // Bounded: a table of distinct words keeps only its first ones.
+    if (weighed_.size() < kStretchesKept && weighedBytes_ + clave_.size() <= kBytesKept) {
+        weighedBytes_ += clave_.size();
+        weighed_.emplace(clave_, pesos_);
+    }
+}
+
+void CodePageScorer::Replay(std::string_view bytes, std::size_t from,
+                            const std::vector<Peso>& pesos) {
     for (const Peso& p : pesos) {
+        const std::size_t at = from + p.at;
         ++high_;
         if (p.undefined1252 && undefined1252_++ == 0)
-            firstUndefined_ = static_cast<uint8_t>(bytes[p.at]);
-        Weigh(bytes, p.at, p.weight850, p.weight1252);
+            firstUndefined_ = static_cast<uint8_t>(bytes[at]);
+        Weigh(bytes, at, p.weight850, p.weight1252);
     }
 }
 

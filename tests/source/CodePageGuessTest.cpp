@@ -300,23 +300,36 @@ TEST(CodePageGuessTest, ATextThatComesAgainWeighsEveryTime) {
 // to it; the rest of the text only says whether it has small letters. 0xC1 is Á in 1252 and a
 // box-drawing piece in 850, which inside a word weighs -2 there.
 TEST(CodePageGuessTest, AByteIsJudgedByItsWholeWordWhereverItStands) {
-    auto weights = [](std::string_view text) {
+    auto weights = [](std::initializer_list<std::string_view> texts) {
         CodePageScorer s;
-        s.Add(text);
+        for (std::string_view t : texts)
+            s.Add(t);
         CodePageGuess g = s.Result();
         return std::pair{g.score850, g.score1252};
     };
     // Small letters far back in the word: a Spanish capital (2 against -2).
-    EXPECT_EQ(weights("comida McDON\xC1LD"), std::pair(0L, 4L));
-    EXPECT_EQ(weights("McDON\xC1LD es comida"), std::pair(0L, 4L));
-    EXPECT_EQ(weights("comida DON\xC1LDxx"), std::pair(0L, 4L));
+    EXPECT_EQ(weights({"comida McDON\xC1LD"}), std::pair(0L, 4L));
+    EXPECT_EQ(weights({"McDON\xC1LD es comida"}), std::pair(0L, 4L));
+    EXPECT_EQ(weights({"comida DON\xC1LDxx"}), std::pair(0L, 4L));
     // A word in capitals in a text with small letters: a possible reading only (1 against -2).
-    EXPECT_EQ(weights("comida DON\xC1LD"), std::pair(0L, 3L));
-    EXPECT_EQ(weights("comida ABCDEFGHIJKLMNOPQRSTUVWXYZDON\xC1LD"), std::pair(0L, 3L));
+    EXPECT_EQ(weights({"comida DON\xC1LD"}), std::pair(0L, 3L));
+    EXPECT_EQ(weights({"comida ABCDEFGHIJKLMNOPQRSTUVWXYZDON\xC1LD"}), std::pair(0L, 3L));
     // The same word with text around it far enough away weighs the same.
-    EXPECT_EQ(weights("12345678  comida McDON\xC1LD  87654321"), weights("comida McDON\xC1LD"));
+    EXPECT_EQ(weights({"12345678  comida McDON\xC1LD  87654321"}), weights({"comida McDON\xC1LD"}));
     // A symbol near a digit two places away: "12 €" (0x80 is € in 1252 and Ç in 850).
-    auto [e850, e1252] = weights("Precio 12 \x80");
+    auto [e850, e1252] = weights({"Precio 12 \x80"});
     EXPECT_GT(e1252, 0) << e850;
-    EXPECT_EQ(weights("Precio 12 \x80"), weights("xxxxxxxxxxxx Precio 12 \x80  "));
+    EXPECT_EQ(weights({"Precio 12 \x80"}), weights({"xxxxxxxxxxxx Precio 12 \x80  "}));
+
+    // Weighed together, texts weigh what each weighs alone: the same word in a text without
+    // small letters is a Spanish capital again, not the possible reading it was in the other.
+    EXPECT_EQ(weights({"pide 1 DON\xC1LD", "PIDE 1 DON\xC1LD", "pide 1 DON\xC1LD"}),
+              std::pair(0L, 3L + 4L + 3L));
+    // And a byte is told at its own place in each text: 0x90, which 1252 leaves undefined.
+    CodePageScorer s;
+    s.Add("Don JOS\x90 y Don JOS\x90");
+    s.Add("JOS\x90");
+    EXPECT_NE(s.Result().evidence.find("hay 3 bytes que la 1252 no define (0x90)"),
+              std::string::npos)
+        << s.Result().evidence;
 }
