@@ -71,12 +71,13 @@ private:
         std::vector<std::string> words; // distinct words that read as Spanish in this page
     };
     void Weigh(std::string_view bytes, std::size_t at, int weight850, int weight1252);
-    // What the bytes above 127 of a stretch of text (a word and two characters either side)
-    // weighed, kept for when the same stretch comes again in a text with small letters or
-    // without: words repeat from record to record, and weighing them again would give the same,
-    // so they are given to Weigh as they were, in the same order.
+    // What the bytes above 127 of a text weighed, and of each stretch of it (a word and two
+    // characters either side, all a byte's weight depends on, besides whether the text has
+    // small letters), kept for when the same text or stretch comes again: towns and provinces
+    // repeat from record to record, and words far more. Weighing them again would give the
+    // same, so they are given to Weigh as they were, in the same order.
     struct Peso {
-        uint32_t at; // within the stretch
+        uint32_t at; // within the text or the stretch
         int8_t weight850, weight1252;
         bool undefined1252;
     };
@@ -89,11 +90,16 @@ private:
     void WeighStretch(std::string_view bytes, std::size_t from, std::string_view stretch,
                       bool small);
     void Replay(std::string_view bytes, std::size_t from, const std::vector<Peso>& pesos);
+    using Kept = std::unordered_map<std::string, std::vector<Peso>, HashTexto, std::equal_to<>>;
+    static void Keep(Kept& kept, std::size_t& keptBytes, std::string_view key,
+                     const std::vector<Peso>& pesos);
+    Kept texts_;
+    std::size_t textsBytes_ = 0;
     // By the stretch's bytes and a last one that says whether its text has small letters.
-    std::unordered_map<std::string, std::vector<Peso>, HashTexto, std::equal_to<>> weighed_;
+    Kept words_;
+    std::size_t wordsBytes_ = 0;
     std::string clave_;
-    std::size_t weighedBytes_ = 0;
-    std::vector<Peso> pesos_;
+    std::vector<Peso> pesos_, pesosTexto_;
     Side s850_, s1252_;
     long high_ = 0;          // bytes above 127 seen
     long undefined1252_ = 0; // bytes that 1252 does not define

@@ -28,8 +28,9 @@ constexpr long kClearEvidence = 5 * (kSpanish - kOutOfPlace);
 constexpr long kClearRatio = 4;
 // Words to show the operator are looked for among this many first bytes above 127.
 constexpr long kWordsSought = 4096;
-// Stretches of text whose weighing is kept for when they come again, and their bytes.
-constexpr std::size_t kStretchesKept = 4096;
+// Texts, and words with two characters either side, whose weighing is kept for when they come
+// again, and their bytes: so many of each.
+constexpr std::size_t kKept = 4096;
 constexpr std::size_t kBytesKept = 256 * 1024;
 
 using Decoded = std::vector<char32_t>; // one code point per byte; 0 where the page has none
@@ -239,6 +240,11 @@ std::string Hex(unsigned v) {
 } // namespace
 
 void CodePageScorer::Add(std::string_view bytes) {
+    // A whole text that comes again (a town, a province) costs one look.
+    if (auto seen = texts_.find(bytes); seen != texts_.end()) {
+        Replay(bytes, 0, seen->second);
+        return;
+    }
     bool high = false, small = false;
     for (char c : bytes) {
         high = high || static_cast<uint8_t>(c) >= 0x80;
@@ -253,6 +259,7 @@ void CodePageScorer::Add(std::string_view bytes) {
         auto c = static_cast<uint8_t>(bytes[k]);
         return c >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
     };
+    pesosTexto_.clear();
     for (std::size_t i = 0; i < bytes.size();) {
         if (static_cast<uint8_t>(bytes[i]) < 0x80) {
             ++i;
@@ -268,30 +275,42 @@ void CodePageScorer::Add(std::string_view bytes) {
         WeighStretch(bytes, from, bytes.substr(from, to - from), small);
         i = end;
     }
+    Keep(texts_, textsBytes_, bytes, pesosTexto_);
+}
+
+// Bounded: a table of distinct texts or words keeps only its first ones.
+void CodePageScorer::Keep(Kept& kept, std::size_t& keptBytes, std::string_view key,
+                          const std::vector<Peso>& pesos) {
+    if (kept.size() < kKept && keptBytes + key.size() <= kBytesKept) {
+        keptBytes += key.size();
+        kept.emplace(std::string(key), pesos);
+    }
 }
 
 void CodePageScorer::WeighStretch(std::string_view bytes, std::size_t from,
                                   std::string_view stretch, bool small) {
     clave_.assign(stretch);
     clave_ += small ? 's' : 'S'; // whether the text has small letters bears on capitals
-    if (auto seen = weighed_.find(std::string_view(clave_)); seen != weighed_.end()) {
-        Replay(bytes, from, seen->second);
-        return;
+    const std::vector<Peso>* pesos = nullptr;
+    if (auto seen = words_.find(std::string_view(clave_)); seen != words_.end())
+        pesos = &seen->second;
+    else {
+        Decode(stretch, Page850(), dos_);
+        Decode(stretch, Page1252(), windows_);
+        pesos_.clear();
+        for (std::size_t k = 0; k < stretch.size(); ++k) {
+            if (static_cast<uint8_t>(stretch[k]) < 0x80) continue;
+            pesos_.push_back(
+                {static_cast<uint32_t>(k), static_cast<int8_t>(Plausibility(dos_, k, small)),
+                 static_cast<int8_t>(Plausibility(windows_, k, small)), windows_[k] == 0});
+        }
+        Keep(words_, wordsBytes_, clave_, pesos_);
+        pesos = &pesos_;
     }
-    Decode(stretch, Page850(), dos_);
-    Decode(stretch, Page1252(), windows_);
-    pesos_.clear();
-    for (std::size_t k = 0; k < stretch.size(); ++k) {
-        if (static_cast<uint8_t>(stretch[k]) < 0x80) continue;
-        pesos_.push_back({static_cast<uint32_t>(k),
-                          static_cast<int8_t>(Plausibility(dos_, k, small)),
-                          static_cast<int8_t>(Plausibility(windows_, k, small)), windows_[k] == 0});
-    }
-    Replay(bytes, from, pesos_);
-    // Bounded: a table of distinct words keeps only its first ones.
-    if (weighed_.size() < kStretchesKept && weighedBytes_ + clave_.size() <= kBytesKept) {
-        weighedBytes_ += clave_.size();
-        weighed_.emplace(clave_, pesos_);
+    Replay(bytes, from, *pesos);
+    for (Peso p : *pesos) {
+        p.at += static_cast<uint32_t>(from);
+        pesosTexto_.push_back(p);
     }
 }
 
