@@ -48,10 +48,6 @@ int32_t CamposDeConsulta::Entero(std::string_view campo) const {
 bool CamposDeConsulta::Logico(std::string_view campo) const {
     return q_.Field(Lugar(campo)).AsBoolean();
 }
-std::optional<Campos::Bytes> CamposDeConsulta::EnBytes(std::string_view campo) const {
-    return EnBytes(Lugar(campo));
-}
-
 int CamposDeConsulta::Posicion(std::string_view campo) const {
     try {
         return q_.FieldNo(campo);
@@ -221,11 +217,8 @@ void Enlazador::operator()(IBSQL& s, const std::vector<Linea>& lineas, Envio env
         if (!Envia(l, envio)) continue;
         const int campo = x.campos[k];
         IBParam& p = s.Param(x.lugares[k++], l.parametro);
-        if (const auto& t = l.valor.DeCampo()) {
-            std::optional<Campos::Bytes> b =
-                campo >= 0 ? f.c.EnBytes(campo) : f.c.EnBytes(t->campo);
-            if (EnlazarBytes(p, *t, b)) continue;
-        }
+        if (const auto& t = l.valor.DeCampo(); t && campo >= 0)
+            if (EnlazarBytes(p, *t, f.c.EnBytes(campo))) continue;
         Poner(p, l.valor(f));
     }
 }

@@ -40,14 +40,13 @@ public:
     virtual bool Logico(std::string_view campo) const = 0;       // false when blank
     // A text field's bytes as stored, the blanks Texto cuts already cut, and the single-byte page
     // Texto decodes them from; nullopt where only Texto can say. Valid until the record changes.
+    // Asked by the field's place, for a caller that reads the same fields at every record: the
+    // place is asked once (-1 where the record cannot answer by place, or has no such field) and
+    // holds for every record of the same source, which Origen names.
     struct Bytes {
         std::string_view bytes;
         const CodePage* pagina;
     };
-    virtual std::optional<Bytes> EnBytes(std::string_view) const { return std::nullopt; }
-    // The same by a field's place, for a caller that reads the same fields at every record: the
-    // place is asked once (-1 where the record cannot answer by place) and holds for every record
-    // of the same source, which Origen names.
     virtual int Posicion(std::string_view) const { return -1; }
     virtual std::optional<Bytes> EnBytes(int) const { return std::nullopt; }
     virtual const void* Origen() const { return nullptr; }
@@ -63,7 +62,6 @@ public:
     double Numero(std::string_view campo) const override;
     int32_t Entero(std::string_view campo) const override;
     bool Logico(std::string_view campo) const override;
-    std::optional<Bytes> EnBytes(std::string_view campo) const override;
     int Posicion(std::string_view campo) const override;
     std::optional<Bytes> EnBytes(int posicion) const override;
     const void* Origen() const override { return &q_; }
@@ -230,8 +228,8 @@ public:
 
 private:
     // Binds a text field's bytes straight, turned into Windows-1252 byte by byte; false when
-    // the record cannot say them or some byte has no place in Windows-1252, for the value's own
-    // path to bind, or to refuse, as it always has.
+    // the record cannot say them (no place, or no bytes) or some byte has no place in
+    // Windows-1252, for the value's own path to bind, or to refuse, as it always has.
     bool EnlazarBytes(IBParam& p, const TextoDeCampo& t, const std::optional<Campos::Bytes>& b);
     std::vector<std::pair<int, std::array<uint8_t, 128>>> a1252_; // by page number
     std::string bytes_;
