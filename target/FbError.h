@@ -55,5 +55,11 @@ private:
 void CheckStatus(const ISC_STATUS* status, const std::string& operacion,
                  const std::string& motivo = {});
 
+// Whether a status vector holds an error; a call made often asks this first, so that its
+// message is built only then.
+inline bool Fallo(const ISC_STATUS* st) {
+    return st[0] == 1 && st[1] != 0;
+}
+
 // The engine's message lines, joined by line breaks.
 std::string StatusMessage(const ISC_STATUS* status);

@@ -63,11 +63,6 @@ double ScaledToDouble(int64_t v, short scale) {
     return static_cast<double>(v) * std::pow(10.0, scale);
 }
 
-// Whether a status vector holds an error: the message is built only then.
-bool Fallo(const ISC_STATUS* st) {
-    return st[0] == 1 && st[1] != 0;
-}
-
 int StatementType(isc_stmt_handle* h, const std::string& where) {
     char item = isc_info_sql_stmt_type;
     char buffer[16] = {};
@@ -452,8 +447,8 @@ void IBParam::PutText(std::string_view bytes, std::optional<std::string_view> ut
         if ((d.type == SQL_TEXT || d.type == SQL_VARYING) &&
             bytes.size() > static_cast<std::size_t>(d.length))
             throw ValorNoAdmitido("Parámetro " + name_ + ": el texto «" + visible() + "» tiene " +
-                                  std::to_string(bytes.size()) + " caracteres y su columna admite " +
-                                  std::to_string(d.length));
+                                  std::to_string(bytes.size()) +
+                                  " caracteres y su columna admite " + std::to_string(d.length));
     }
     if (bytes.size() > 32767)
         throw ValorNoAdmitido("Parámetro " + name_ + ": el texto tiene " +

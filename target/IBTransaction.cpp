@@ -69,7 +69,7 @@ void IBTransaction::CommitRetaining() {
     ISC_STATUS_ARRAY st;
     AntesDeLlamarAFirebird();
     db_.Api().commitRetaining(st, &handle_);
-    CheckStatus(st, "confirmar la transacción" + Donde());
+    if (Fallo(st)) CheckStatus(st, "confirmar la transacción" + Donde());
 }
 
 void IBTransaction::Commit() {
