@@ -228,8 +228,9 @@ public:
 
 private:
     // Binds a text field's bytes straight, turned into Windows-1252 byte by byte; false when
-    // the record cannot say them (no place, or no bytes) or some byte has no place in
-    // Windows-1252, for the value's own path to bind, or to refuse, as it always has.
+    // the record has no bytes for that place or some byte has no place in Windows-1252, for
+    // the value's own path to bind, or to refuse, as it always has. A line without a place
+    // takes that path without asking.
     bool EnlazarBytes(IBParam& p, const TextoDeCampo& t, const std::optional<Campos::Bytes>& b);
     std::vector<std::pair<int, std::array<uint8_t, 128>>> a1252_; // by page number
     std::string bytes_;
